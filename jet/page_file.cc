@@ -1,0 +1,96 @@
+#include "jet/page_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "jet/error.h"
+#include "jet/layout/header.h"
+#include "jet/rc4.h"
+
+namespace jet {
+namespace {
+
+void readAt(int fd, std::uint8_t* into, std::size_t length, std::uint64_t offset,
+            const std::string& path) {
+  std::size_t done = 0;
+  while (done < length) {
+    const ssize_t got = ::pread(fd, into + done, length - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw cannotOpen(path, std::strerror(errno));
+    if (got == 0) break;  // the file shrank: the rest stays zero
+    done += static_cast<std::size_t>(got);
+  }
+}
+
+}  // namespace
+
+PageFile::PageFile(const std::string& path) : path_(path) {
+  if (path.empty()) throw invalidPath(path, "the path is empty");
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) throw fileNotFound(path);
+    throw cannotOpen(path, std::strerror(errno));
+  }
+  if (S_ISDIR(st.st_mode)) throw invalidPath(path, "it is a folder");
+  if (!S_ISREG(st.st_mode)) throw notADatabase(path, "it is not a regular file");
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) throw cannotOpen(path, std::strerror(errno));
+  try {
+    struct stat opened {};
+    if (::fstat(fd_, &opened) != 0) throw cannotOpen(path, std::strerror(errno));
+    fileSize_ = static_cast<std::uint64_t>(opened.st_size);
+    if (fileSize_ < layout::kMinFileSize) throw notADatabase(path, "the file is too short");
+    std::vector<std::uint8_t> first(layout::kMinFileSize);
+    readAt(fd_, first.data(), first.size(), 0, path);
+    header_ = parseHeader(first, path);
+    // A trailing partial page is read as if padded with zeros.
+    const std::uint64_t pages = (fileSize_ + header_.pageSize - 1) / header_.pageSize;
+    if (pages > 0xFFFFFFu) throw notADatabase(path, "the file is too large for a Jet database");
+    pageCount_ = static_cast<std::uint32_t>(pages);
+  } catch (...) {
+    ::close(fd_);
+    fd_ = -1;
+    throw;
+  }
+}
+
+PageFile::~PageFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+PageBytes PageFile::load(std::uint32_t n) const {
+  auto bytes = std::make_shared<std::vector<std::uint8_t>>(header_.pageSize, 0);
+  readAt(fd_, bytes->data(), bytes->size(), static_cast<std::uint64_t>(n) * header_.pageSize,
+         path_);
+  if (n == 0 && !isJet12(header_.version)) {
+    unmaskHeader(*bytes, header_.version);
+  } else if (n != 0 && header_.databaseKey != 0) {
+    decryptPage(*bytes, header_.databaseKey, n);
+  }
+  return bytes;
+}
+
+PageBytes PageFile::page(std::uint32_t n) const {
+  if (n >= pageCount_) {
+    throw damaged(where(n), "page number past the end of the file (" +
+                                std::to_string(pageCount_) + " pages)");
+  }
+  if (auto it = cache_.find(n); it != cache_.end()) {
+    lru_.splice(lru_.begin(), lru_, it->second.second);
+    return it->second.first;
+  }
+  PageBytes bytes = load(n);
+  if (cache_.size() >= kCachePages) {
+    cache_.erase(lru_.back());
+    lru_.pop_back();
+  }
+  lru_.push_front(n);
+  cache_.emplace(n, std::make_pair(bytes, lru_.begin()));
+  return bytes;
+}
+
+}  // namespace jet

@@ -1,0 +1,59 @@
+// PageFile: a database file opened read-only, read one page at a time.
+// Page numbers are checked against the file's page count; encrypted pages are
+// decrypted on the way in. A small cache keeps recently read pages.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "jet/byte_reader.h"
+#include "jet/header.h"
+
+namespace jet {
+
+using PageBytes = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+class PageFile {
+ public:
+  // Opens `path` read-only and reads its header; throws jet::Error.
+  explicit PageFile(const std::string& path);
+  ~PageFile();
+  PageFile(const PageFile&) = delete;
+  PageFile& operator=(const PageFile&) = delete;
+
+  const std::string& path() const { return path_; }
+  const DatabaseHeader& header() const { return header_; }
+  std::size_t pageSize() const { return header_.pageSize; }
+  std::uint32_t pageCount() const { return pageCount_; }
+  std::uint64_t fileSize() const { return fileSize_; }
+
+  // The bytes of page n (decrypted); throws damaged() when n is past the end.
+  PageBytes page(std::uint32_t n) const;
+  // A reader over page n that names the file and page in its errors.
+  ByteReader reader(const PageBytes& bytes, std::uint32_t n) const {
+    return ByteReader(*bytes, Where{path_, static_cast<std::int64_t>(n)});
+  }
+  Where where(std::int64_t page = -1) const { return Where{path_, page}; }
+
+ private:
+  PageBytes load(std::uint32_t n) const;
+
+  std::string path_;
+  int fd_ = -1;
+  std::uint64_t fileSize_ = 0;
+  std::uint32_t pageCount_ = 0;
+  DatabaseHeader header_;
+  // LRU cache of decoded pages.
+  static constexpr std::size_t kCachePages = 256;
+  mutable std::list<std::uint32_t> lru_;
+  mutable std::unordered_map<std::uint32_t,
+                             std::pair<PageBytes, std::list<std::uint32_t>::iterator>>
+      cache_;
+};
+
+}  // namespace jet
