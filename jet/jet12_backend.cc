@@ -161,6 +161,7 @@ class Jet12Backend : public Backend {
   explicit Jet12Backend(PageFile& file) : file_(file) {}
 
   std::vector<CatalogEntry> readCatalog() override {
+    checkSystemPages();
     readColumns();
     const TableDef objects = systemTable("MSysObjects", L::kObjectsTable);
     for (const char* needed : {"Id", "ParentId", "Name", "Type", "Flags"}) {
@@ -231,6 +232,20 @@ class Jet12Backend : public Backend {
     return t;
   }
 
+  // The reader relies on the system tables where every known file has them;
+  // page 0 says where they are.
+  void checkSystemPages() {
+    const PageBytes bytes = file_.page(0);
+    const ByteReader page0 = file_.reader(bytes, 0);
+    const std::uint32_t expected[] = {L::kLongValueTable, L::kObjectsTable, L::kColumnsTable,
+                                      L::kIndexesTable};
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+      if (page0.u32(L::kPage0SystemTables + 4 * i) != expected[i]) {
+        throw unsupported(file_.path(), "its system tables are not where Jet 2.0 keeps them");
+      }
+    }
+  }
+
   void readColumns() {
     const TableDef boot = bootColumnsTable();
     forEachRow(boot, [&](const Fields& f) {
@@ -299,17 +314,21 @@ class Jet12Backend : public Backend {
     return out;
   }
 
-  // Root page of index `number` from the definition page, when it is one of this table's.
-  std::uint32_t rootPage(const ByteReader& tdef, std::uint32_t number, std::uint32_t owner) const {
+  // Root page and entry count of index `number` from the definition page,
+  // kept only when the root is an index page of this table.
+  void indexRoot(const ByteReader& tdef, std::uint32_t number, std::uint32_t owner,
+                 PhysicalIndex& p) const {
     const std::size_t at = L::kTdefIndexes + std::size_t(number) * L::kTdefIndexSize;
-    if (number >= 64 || !tdef.has(at, L::kTdefIndexSize)) return 0;
+    if (number >= L::kMaxIndexes || !tdef.has(at, L::kTdefIndexSize)) return;
     const std::uint32_t root = tdef.u32(at + L::kTdefIndexRoot);
-    if (root == 0 || root >= file_.pageCount()) return 0;
+    if (root == 0 || root >= file_.pageCount()) return;
     const PageBytes bytes = file_.page(root);
     const ByteReader page = file_.reader(bytes, root);
     const std::uint8_t type = page.u8(0);
     const bool isIndex = type == L::kPageIndexNode || type == L::kPageIndexLeaf;
-    return isIndex && page.u32(L::kDataOwner) == owner ? root : 0;
+    if (!isIndex || page.u32(L::kIndexOwner) != owner) return;
+    p.rootPage = root;
+    p.entryCount = tdef.u32(at + L::kTdefIndexEntries);
   }
 
   void addIndexes(TableDef& t, const ByteReader& tdef) const {
@@ -318,7 +337,7 @@ class Jet12Backend : public Backend {
     for (const IndexRecord& r : found->second) {
       PhysicalIndex p;
       p.columns = keyColumns(t, r, tdef.where());
-      p.rootPage = rootPage(tdef, r.number, t.definitionPage);
+      indexRoot(tdef, r.number, t.definitionPage, p);
       if (r.unique) p.flags |= kIndexUnique;
       if (r.ignoreNulls) p.flags |= kIndexIgnoreNulls;
       if (r.required) p.flags |= kIndexRequired;

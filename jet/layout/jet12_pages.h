@@ -15,7 +15,10 @@ inline constexpr std::uint8_t kPageData = 0x06;
 inline constexpr std::uint8_t kPageIndexNode = 0x03;
 inline constexpr std::uint8_t kPageIndexLeaf = 0x04;
 
-// The fixed table-definition pages of the system tables.
+// Page 0 lists the definition pages of the engine's own tables (u32 each):
+// long values, MSysObjects, MSysColumns, MSysIndexes, MSysACEs, MSysQueries.
+inline constexpr std::size_t kPage0SystemTables = 0x418;
+// The definition pages every known file has there.
 inline constexpr std::uint32_t kLongValueTable = 2;  // owns every memo/OLE row
 inline constexpr std::uint32_t kObjectsTable = 3;    // MSysObjects
 inline constexpr std::uint32_t kColumnsTable = 4;    // MSysColumns
@@ -31,6 +34,10 @@ inline constexpr std::size_t kTdefIndexes = 0x2C;    // 20 bytes per index, by I
 inline constexpr std::size_t kTdefIndexSize = 20;
 inline constexpr std::size_t kTdefIndexRoot = 0;      // u32: root index page
 inline constexpr std::size_t kTdefIndexEntries = 12;  // u32: entries
+inline constexpr std::uint32_t kMaxIndexes = (kPageSize - kTdefIndexes) / kTdefIndexSize;
+
+// Index pages (types 0x03, 0x04).
+inline constexpr std::size_t kIndexOwner = 0x04;  // u32: owning table-definition page
 
 // Data page (type 0x06).
 inline constexpr std::size_t kDataOwner = 0x04;     // u32: owning table-definition page
