@@ -297,7 +297,7 @@ class Jet12Backend : public Backend {
   // Key columns from the index's 8-byte descriptors: u32 Hcolumn, u32 flags.
   std::vector<IndexColumn> keyColumns(const TableDef& t, const IndexRecord& r,
                                       const Where& where) const {
-    const auto records = columns_.at(static_cast<std::int32_t>(t.definitionPage));
+    const auto& records = columns_.at(static_cast<std::int32_t>(t.definitionPage));
     std::vector<IndexColumn> out;
     const ByteReader keys(r.keys, where);
     for (std::size_t at = 0; at + L::kKeyDescriptorSize <= keys.size();
@@ -309,6 +309,7 @@ class Jet12Backend : public Backend {
         throw damaged(where, "index '" + r.name + "' names a column the table does not have");
       }
       const Column* c = t.column(match->name);
+      if (!c) throw damaged(where, "index '" + r.name + "' names a column twice defined");
       out.push_back(IndexColumn{c->number, (keys.u32(at + 4) & L::kKeyDescending) == 0});
     }
     return out;
