@@ -362,7 +362,11 @@ TEST(Jet12LongValues, MemoTextComesWholeFromItsChunks) {
 TEST(Jet12LongValues, MemoStoredInlineInTheRowIsRead) {
   // USysAddIns' AddInVersion row keeps "2.02.LP" in the row after 00 00 00 80.
   const auto raw = rawFile(kWizard);
-  EXPECT_TRUE(rawContains(raw, std::string("\x00\x00\x00\x80" "2.02.LP", 11)));
+  ASSERT_TRUE(rawContains(raw, std::string("\x00\x00\x00\x80" "2.02.LP", 11)));
+  auto db = jet::Database::open(corpus::path(kWizard));
+  const auto def = db->tableDef("USysAddIns");
+  const auto rows = allRows(*db, def);
+  EXPECT_EQ(std::get<std::string>(rows.front()[columnIndex(def, "Val1")]), "2.02.LP");
 }
 
 // The pictures are OLE objects wrapping a Windows bitmap whose own header
