@@ -1,10 +1,82 @@
-// frm_Upgrade: the program's one window.
+// frm_Upgrade: the program's one window. It builds every control at its design
+// place (twips / 15 = pixels, relative to its container), names each one as the
+// window's vocabulary does (array elements as "Name(Index)"), and wires the
+// events to plain classes; the window itself holds no logic of its own.
 #pragma once
 
 #include <QMainWindow>
+
+#include "common/control_array.h"
+#include "common/option_group.h"
+
+class QAction;
+class QCheckBox;
+class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QTreeWidget;
+class ImageList;
 
 class frm_Upgrade : public QMainWindow {
   Q_OBJECT
  public:
   explicit frm_Upgrade(QWidget* parent = nullptr);
+  ~frm_Upgrade() override;
+
+  // Design size of the client area, in twips.
+  static constexpr int kClientWidthTwips = 12105;
+  static constexpr int kClientHeightTwips = 7590;
+  static constexpr int kTwipsPerPixel = 15;
+
+  // The controls, under the names the rest of the program uses for them.
+  // Top row.
+  QLabel* Label2 = nullptr;
+  ControlArray<QLabel> Lbl_Folder;
+  ControlArray<QPushButton> Cmd_GetFolder;
+  ControlArray<QPushButton> Cmd_LoadTreeView;
+  QLabel* lbl_CheckedCount = nullptr;
+  ControlArray<QLabel> lbl_Caption;
+  // Trees and output. tv_Files(0) shows a check box at each node (property "checkBoxes").
+  ControlArray<QTreeWidget> tv_Files;
+  QListWidget* lst_Output = nullptr;
+  // The footer panel, docked to the bottom of the client area.
+  QWidget* Pic_Footer = nullptr;
+  QGroupBox* Frame1 = nullptr;
+  OptionGroup Opt_Method;
+  QLabel* Lbl_Help = nullptr;
+  QGroupBox* Frame2 = nullptr;
+  OptionGroup Opt_Jet;
+  QPushButton* Cmd_Upgrade = nullptr;
+  QPushButton* Cmd_Close = nullptr;
+  // The second row, below the design client area: real, but out of sight at design size.
+  QCheckBox* Chk_Trace = nullptr;
+  QCheckBox* Chk_TreeView = nullptr;
+  QLabel* Label1 = nullptr;
+  QPushButton* Cmd_Find = nullptr;
+  QListWidget* Lst_Files = nullptr;
+  QLabel* Lbl_statusZ = nullptr;
+  // Controls without a visible area.
+  ImageList* ImageList1 = nullptr;
+  QFileDialog* CommonDialog1 = nullptr;
+  // Menus.
+  QMenu* m_file = nullptr;
+  ControlArray<QAction> mnu_file;
+  QMenu* m_Help = nullptr;
+  ControlArray<QAction> mnu_Help;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void createTopRow(QWidget* client);
+  void createTreesAndOutput(QWidget* client);
+  void createFooter(QWidget* client);
+  void createSecondRow(QWidget* client);
+  void createMenus();
+  void setFocusOrder();
+  void dockFooter();
+  bool enterGroupAtSelected(QObject* watched, QEvent* event);
 };
