@@ -25,6 +25,7 @@ class RuntimeError : public std::runtime_error {
 };
 
 // Numbers the program's run-time errors use where the platform has a known one.
+inline constexpr long kErrOverflow = 6;
 inline constexpr long kErrOutOfMemory = 7;
 inline constexpr long kErrInternal = 51;
 inline constexpr long kErrPermissionDenied = 70;

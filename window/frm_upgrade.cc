@@ -14,8 +14,12 @@
 #include <QTreeWidget>
 
 #include "common/app_info.h"
+#include "common/data_folder.h"
+#include "common/diagnostics.h"
+#include "common/message_box_notifier.h"
 #include "engine/db_engine.h"
 #include "window/image_list.h"
+#include "window/procedure.h"
 
 namespace {
 
@@ -55,8 +59,17 @@ QTreeWidget* tree(QWidget* parent, bool checkBoxes) {
 
 }  // namespace
 
-frm_Upgrade::frm_Upgrade(QWidget* parent) : QMainWindow(parent) {
+frm_Upgrade::frm_Upgrade(Services services, QWidget* parent) : QMainWindow(parent) {
   setObjectName("frm_Upgrade");
+  if (services.notifier == nullptr) {
+    ownNotifier_ = std::make_unique<MessageBoxNotifier>(this);
+    services.notifier = ownNotifier_.get();
+  }
+  notifier_ = services.notifier;
+  if (services.dataFolder.isEmpty()) services.dataFolder = defaultDataFolder();
+  diagnostics_ = std::make_unique<Diagnostics>(*notifier_, services.dataFolder);
+  if (services.clock) diagnostics_->setClock(services.clock);
+
   auto* client = new QWidget(this);
   client->setObjectName("client");
   setCentralWidget(client);
@@ -78,11 +91,51 @@ frm_Upgrade::frm_Upgrade(QWidget* parent) : QMainWindow(parent) {
   resize(px(kClientWidthTwips), px(kClientHeightTwips) + menuBar()->sizeHint().height());
   dockFooter();
 
-  setWindowTitle(windowCaption(QString::fromStdString(engine::DBEngine::instance().Version())));
+  connectEvents();
   Cmd_Find->setFocus();
+  Form_Load();
 }
 
 frm_Upgrade::~frm_Upgrade() = default;
+
+void frm_Upgrade::connectEvents() {
+  diagnostics_->setOutputSink([this](const QString& text) { lst_Output->addItem(text); });
+  diagnostics_->setTraceSwitch([this] { return Chk_Trace->checkState() != Qt::Unchecked; });
+  diagnostics_->setEngineErrors([] {
+    std::vector<CurrentError> out;
+    const engine::Errors& errors = engine::DBEngine::instance().Errors();
+    for (int i = 0; i < errors.Count(); ++i) {
+      out.push_back({errors.Item(i).Number, QString::fromStdString(errors.Item(i).Description)});
+    }
+    return out;
+  });
+  connect(Cmd_Close, &QPushButton::clicked, this, [this] { Cmd_Close_Click(); });
+  connect(mnu_file(1), &QAction::triggered, this, [this] { mnu_file_Click(1); });
+  connect(mnu_Help(0), &QAction::triggered, this, [this] { mnu_Help_Click(0); });
+}
+
+void frm_Upgrade::Form_Load() {
+  runProcedure(*diagnostics_, "Load", [&] {
+    diagnostics_->ResetTrace();
+    setWindowTitle(windowCaption(QString::fromStdString(engine::DBEngine::instance().Version())));
+  });
+}
+
+void frm_Upgrade::Cmd_Close_Click() {
+  runProcedure(*diagnostics_, "close", [&] { close(); });
+}
+
+void frm_Upgrade::mnu_file_Click(int index) {
+  runProcedure(*diagnostics_, "FileMenu(" + QString::number(index), [&] {
+    if (index == 1) close();
+  });
+}
+
+void frm_Upgrade::mnu_Help_Click(int index) {
+  runProcedure(*diagnostics_, "HelpMenu(" + QString::number(index), [&] {
+    if (index == 0) notifier_->notice(kAppTitle, versionBoxText());
+  });
+}
 
 void frm_Upgrade::createTopRow(QWidget* client) {
   Label2 = place(new QLabel("Source:", client), "Label2", 240, 120, 495, 255);

@@ -4,7 +4,10 @@
 // events to plain classes; the window itself holds no logic of its own.
 #pragma once
 
+#include <QDateTime>
 #include <QMainWindow>
+#include <functional>
+#include <memory>
 
 #include "common/control_array.h"
 #include "common/option_group.h"
@@ -18,13 +21,27 @@ class QListWidget;
 class QMenu;
 class QPushButton;
 class QTreeWidget;
+class Diagnostics;
 class ImageList;
+class Notifier;
+
+// What the window takes from outside; tests replace each of them.
+struct WindowServices {
+  Notifier* notifier = nullptr;      // message boxes; QMessageBox when null
+  QString dataFolder;                // settings, log and trace; defaultDataFolder() when empty
+  std::function<QDateTime()> clock;  // stamps of log and trace; the local time when null
+};
 
 class frm_Upgrade : public QMainWindow {
   Q_OBJECT
  public:
-  explicit frm_Upgrade(QWidget* parent = nullptr);
+  using Services = WindowServices;
+
+  explicit frm_Upgrade(Services services = Services(), QWidget* parent = nullptr);
   ~frm_Upgrade() override;
+
+  Notifier& notifier() { return *notifier_; }
+  Diagnostics& diagnostics() { return *diagnostics_; }
 
   // Design size of the client area, in twips.
   static constexpr int kClientWidthTwips = 12105;
@@ -71,6 +88,13 @@ class frm_Upgrade : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Event procedures.
+  void Form_Load();
+  void Cmd_Close_Click();
+  void mnu_file_Click(int index);
+  void mnu_Help_Click(int index);
+
+  void connectEvents();
   void createTopRow(QWidget* client);
   void createTreesAndOutput(QWidget* client);
   void createFooter(QWidget* client);
@@ -79,4 +103,8 @@ class frm_Upgrade : public QMainWindow {
   void setFocusOrder();
   void dockFooter();
   bool enterGroupAtSelected(QObject* watched, QEvent* event);
+
+  std::unique_ptr<Notifier> ownNotifier_;
+  Notifier* notifier_ = nullptr;
+  std::unique_ptr<Diagnostics> diagnostics_;
 };

@@ -16,7 +16,10 @@
 #include <optional>
 
 #include "common/app_info.h"
+#include "engine/db_engine.h"
+#include "common/diagnostics.h"
 #include "modal_guard.h"
+#include "recording_notifier.h"
 #include "window/frm_upgrade.h"
 #include "window/image_list.h"
 
@@ -95,6 +98,8 @@ class ControlInventory : public QObject {
   Q_OBJECT
  private:
   std::unique_ptr<ModalGuard> guard_;
+  std::unique_ptr<QTemporaryDir> dir_;
+  RecordingNotifier boxes_;
   std::unique_ptr<frm_Upgrade> window_;
 
   QWidget* control(const QString& name) { return window_->findChild<QWidget*>(name); }
@@ -102,12 +107,15 @@ class ControlInventory : public QObject {
  private slots:
   void init() {
     guard_ = std::make_unique<ModalGuard>();
-    window_ = std::make_unique<frm_Upgrade>();
+    dir_ = std::make_unique<QTemporaryDir>();
+    boxes_ = RecordingNotifier();
+    window_ = std::make_unique<frm_Upgrade>(WindowServices{&boxes_, dir_->path(), {}});
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   }
   void cleanup() {
     window_.reset();
+    dir_.reset();
     QVERIFY2(guard_->caught().isEmpty(), qPrintable(guard_->caught().join("; ")));
     guard_.reset();
   }
@@ -276,11 +284,95 @@ class ControlInventory : public QObject {
   }
 };
 
+// The window's own events: version box, closing, and the diagnostics it wires.
+class WindowEvents : public QObject {
+  Q_OBJECT
+ private:
+  std::unique_ptr<ModalGuard> guard_;
+  std::unique_ptr<QTemporaryDir> dir_;
+  RecordingNotifier boxes_;
+  std::unique_ptr<frm_Upgrade> window_;
+
+ private slots:
+  void init() {
+    guard_ = std::make_unique<ModalGuard>();
+    dir_ = std::make_unique<QTemporaryDir>();
+    boxes_ = RecordingNotifier();
+    window_ = std::make_unique<frm_Upgrade>(WindowServices{&boxes_, dir_->path(), {}});
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  }
+  void cleanup() {
+    window_.reset();
+    dir_.reset();
+    QVERIFY2(guard_->caught().isEmpty(), qPrintable(guard_->caught().join("; ")));
+    guard_.reset();
+  }
+
+  void theVersionBoxShowsTitleAndPlainVersion() {
+    window_->findChild<QAction*>("mnu_Help(0)")->trigger();
+    QCOMPARE(boxes_.boxes.size(), std::size_t(1));
+    QCOMPARE(boxes_.boxes[0].title, QString("Jetlift"));
+    QCOMPARE(boxes_.boxes[0].text, QString("Jetlift ver 1.0.6"));
+    QVERIFY(!boxes_.boxes[0].question);
+    QVERIFY(window_->isVisible());
+  }
+
+  void exitInTheFileMenuClosesTheWindow() {
+    window_->findChild<QAction*>("mnu_file(1)")->trigger();
+    QVERIFY(!window_->isVisible());
+  }
+
+  void theCloseButtonClosesTheWindow() {
+    QTest::mouseClick(window_->Cmd_Close, Qt::LeftButton);
+    QVERIFY(!window_->isVisible());
+  }
+
+  void outputLinesGoToTheOutputList() {
+    window_->diagnostics().AddOutput("first");
+    window_->diagnostics().AddOutput("second");
+    QCOMPARE(window_->lst_Output->count(), 2);
+    QCOMPARE(window_->lst_Output->item(1)->text(), QString("second"));
+  }
+
+  void theTraceCheckBoxSwitchesTheTraceFile() {
+    Diagnostics& d = window_->diagnostics();
+    d.ClassTrace("quiet");
+    QVERIFY(!QFile::exists(d.traceFilePath()));
+    window_->Chk_Trace->setCheckState(Qt::PartiallyChecked);  // greyed counts as checked
+    d.ClassTrace("loud");
+    QFile trace(d.traceFilePath());
+    QVERIFY(trace.open(QIODevice::ReadOnly));
+    QVERIFY(trace.readAll().endsWith(":loud\r\n"));
+    QCOMPARE(d.TraceCount(), 2);
+  }
+
+  void aReportListsTheEnginesErrors() {
+    try {
+      engine::DBEngine::instance().Workspaces(0).OpenDatabase((dir_->path() + "/none.mdb").toStdString());
+      QFAIL("a missing file opened");
+    } catch (const engine::EngineError& e) {
+      window_->diagnostics().ClassError("UpgradeDatabase: none.mdb", currentErrorOf(e));
+    }
+    QCOMPARE(boxes_.boxes.size(), std::size_t(1));
+    const engine::Errors& errors = engine::DBEngine::instance().Errors();
+    QVERIFY(errors.Count() >= 1);
+    const QString last = QString::fromStdString(errors.Item(errors.Count() - 1).Description) +
+                         " [" + QString::number(errors.Item(errors.Count() - 1).Number) + "]";
+    QVERIFY2(boxes_.boxes[0].text.endsWith("\r\n" + last), qPrintable(boxes_.boxes[0].text));
+    QVERIFY(boxes_.boxes[0].text.contains("\r\nUpgradeDatabase: none.mdb\r\nError="));
+  }
+};
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   int failures = 0;
   {
     ControlInventory t;
+    failures += QTest::qExec(&t, argc, argv);
+  }
+  {
+    WindowEvents t;
     failures += QTest::qExec(&t, argc, argv);
   }
   return failures;
