@@ -99,6 +99,8 @@ frm_Upgrade::frm_Upgrade(Services services, QWidget* parent) : QMainWindow(paren
 frm_Upgrade::~frm_Upgrade() = default;
 
 void frm_Upgrade::connectEvents() {
+  Opt_Method.setReporter(notifier_);
+  Opt_Jet.setReporter(notifier_);
   diagnostics_->setOutputSink([this](const QString& text) { lst_Output->addItem(text); });
   diagnostics_->setTraceSwitch([this] { return Chk_Trace->checkState() != Qt::Unchecked; });
   diagnostics_->setEngineErrors([] {

@@ -3,12 +3,17 @@
 #include <QtTest>
 
 #include "diagnostics_test.h"
+#include "module1_test.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   int failures = 0;
   {
     DiagnosticsTest t;
+    failures += QTest::qExec(&t, argc, argv);
+  }
+  {
+    Module1Test t;
     failures += QTest::qExec(&t, argc, argv);
   }
   return failures;
