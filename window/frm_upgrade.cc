@@ -1,6 +1,7 @@
 #include "window/frm_upgrade.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QCheckBox>
 #include <QEvent>
 #include <QFocusEvent>
@@ -17,6 +18,8 @@
 #include "common/data_folder.h"
 #include "common/diagnostics.h"
 #include "common/message_box_notifier.h"
+#include "common/module1.h"
+#include "common/settings.h"
 #include "engine/db_engine.h"
 #include "window/image_list.h"
 #include "window/procedure.h"
@@ -69,6 +72,7 @@ frm_Upgrade::frm_Upgrade(Services services, QWidget* parent) : QMainWindow(paren
   if (services.dataFolder.isEmpty()) services.dataFolder = defaultDataFolder();
   diagnostics_ = std::make_unique<Diagnostics>(*notifier_, services.dataFolder);
   if (services.clock) diagnostics_->setClock(services.clock);
+  settings_ = std::make_unique<Settings>(*notifier_, services.dataFolder);
 
   auto* client = new QWidget(this);
   client->setObjectName("client");
@@ -120,7 +124,27 @@ void frm_Upgrade::Form_Load() {
   runProcedure(*diagnostics_, "Load", [&] {
     diagnostics_->ResetTrace();
     setWindowTitle(windowCaption(QString::fromStdString(engine::DBEngine::instance().Version())));
+    Lbl_Folder(0)->setText(settings_->GetSetting("general", "Source", defaultSourceFolder()));
+    Lbl_Folder(1)->setText(
+        settings_->GetSetting("general", "Destination", defaultDestinationFolder()));
+    Set_Option(Opt_Method, settings_->GetSetting("general", "Method", "1"));
+    Set_Option(Opt_Jet, settings_->GetSetting("general", "Jet", "3"));
   });
+}
+
+void frm_Upgrade::Form_QueryUnload() {
+  runProcedure(*diagnostics_, "QueryUnload", [&] {
+    settings_->SaveSetting("general", "Source", Lbl_Folder(0)->text());
+    settings_->SaveSetting("general", "Destination", Lbl_Folder(1)->text());
+    settings_->SaveSetting("general", "Method", QString::number(Option_Value(Opt_Method)));
+    settings_->SaveSetting("general", "Jet", QString::number(Option_Value(Opt_Jet)));
+  });
+}
+
+// Every way of closing (close box, "Close", File "E&xit") comes here; closing is never refused.
+void frm_Upgrade::closeEvent(QCloseEvent* event) {
+  Form_QueryUnload();
+  event->accept();
 }
 
 void frm_Upgrade::Cmd_Close_Click() {

@@ -24,6 +24,7 @@ class QTreeWidget;
 class Diagnostics;
 class ImageList;
 class Notifier;
+class Settings;
 
 // What the window takes from outside; tests replace each of them.
 struct WindowServices {
@@ -42,6 +43,7 @@ class frm_Upgrade : public QMainWindow {
 
   Notifier& notifier() { return *notifier_; }
   Diagnostics& diagnostics() { return *diagnostics_; }
+  Settings& settings() { return *settings_; }
 
   // Design size of the client area, in twips.
   static constexpr int kClientWidthTwips = 12105;
@@ -86,10 +88,12 @@ class frm_Upgrade : public QMainWindow {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   // Event procedures.
   void Form_Load();
+  void Form_QueryUnload();
   void Cmd_Close_Click();
   void mnu_file_Click(int index);
   void mnu_Help_Click(int index);
@@ -107,4 +111,5 @@ class frm_Upgrade : public QMainWindow {
   std::unique_ptr<Notifier> ownNotifier_;
   Notifier* notifier_ = nullptr;
   std::unique_ptr<Diagnostics> diagnostics_;
+  std::unique_ptr<Settings> settings_;
 };

@@ -4,6 +4,7 @@
 
 #include "diagnostics_test.h"
 #include "module1_test.h"
+#include "settings_test.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -14,6 +15,10 @@ int main(int argc, char** argv) {
   }
   {
     Module1Test t;
+    failures += QTest::qExec(&t, argc, argv);
+  }
+  {
+    SettingsTest t;
     failures += QTest::qExec(&t, argc, argv);
   }
   return failures;

@@ -364,6 +364,137 @@ class WindowEvents : public QObject {
   }
 };
 
+// Start-up reads the four settings into the window; every way of closing writes them back.
+class StartAndClose : public QObject {
+  Q_OBJECT
+ private:
+  std::unique_ptr<ModalGuard> guard_;
+  std::unique_ptr<QTemporaryDir> dir_;
+  RecordingNotifier boxes_;
+  QString folder_;
+
+  std::unique_ptr<frm_Upgrade> start() {
+    auto w = std::make_unique<frm_Upgrade>(WindowServices{&boxes_, folder_, {}});
+    w->show();
+    if (!QTest::qWaitForWindowExposed(w.get())) return nullptr;
+    return w;
+  }
+  QString ini() const { return folder_ + "/jetlift.ini"; }
+  void writeIni(const QByteArray& bytes) {
+    QFile f(ini());
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+  }
+  QByteArray iniBytes() const {
+    QFile f(ini());
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+  }
+
+ private slots:
+  void init() {
+    guard_ = std::make_unique<ModalGuard>();
+    dir_ = std::make_unique<QTemporaryDir>();
+    folder_ = dir_->path();
+    boxes_ = RecordingNotifier();
+  }
+  void cleanup() {
+    dir_.reset();
+    QVERIFY2(guard_->caught().isEmpty(), qPrintable(guard_->caught().join("; ")));
+    guard_.reset();
+  }
+
+  void withNoSettingsFileTheDefaultsShowAndClosingWritesThem() {
+    auto w = start();
+    QVERIFY(w);
+    QCOMPARE(w->Lbl_Folder(0)->text(), QDir::homePath() + "/Orvak");
+    QVERIFY(w->Opt_Method(1)->isChecked());
+    QVERIFY(w->Opt_Jet(3)->isChecked());
+    const QString destination = w->Lbl_Folder(1)->text();
+    QVERIFY(!QFile::exists(ini()));
+    w->close();
+    QCOMPARE(iniBytes(), ("[general]\r\nSource=" + QDir::homePath() + "/Orvak\r\nDestination=" +
+                          destination + "\r\nMethod=1\r\nJet=3\r\n")
+                             .toLocal8Bit());
+    QVERIFY(boxes_.boxes.empty());
+  }
+
+  void storedSettingsAreReadIntoTheWindow() {
+    writeIni("[general]\r\nSource=/data\r\nDestination=/elsewhere\r\nMethod=0\r\nJet=4\r\n");
+    auto w = start();
+    QVERIFY(w);
+    QCOMPARE(w->Lbl_Folder(0)->text(), QString("/data"));
+    QVERIFY(w->Opt_Method(0)->isChecked());
+    QVERIFY(!w->Opt_Method(1)->isChecked());
+    QVERIFY(w->Opt_Jet(4)->isChecked());
+  }
+
+  void aMethodOfSevenKeepsExportAndAJetWithoutNumberSelectsNone() {
+    writeIni("[general]\r\nMethod=7\r\nJet=abc\r\n");
+    auto w = start();
+    QVERIFY(w);
+    QVERIFY(w->Opt_Method(1)->isChecked());
+    for (int i : {2, 3, 4}) QVERIFY(!w->Opt_Jet(i)->isChecked());
+    w->close();
+    QVERIFY(iniBytes().contains("\r\nMethod=1\r\n"));
+    QVERIFY(iniBytes().contains("\r\nJet=0\r\n"));
+  }
+
+  void anEmptyFolderIsSavedAsNullAndComesBackEmpty() {
+    auto w = start();
+    QVERIFY(w);
+    w->Lbl_Folder(0)->setText("");
+    w->close();
+    QVERIFY(iniBytes().contains("\r\nSource=null\r\n"));
+    w = start();
+    QVERIFY(w);
+    QCOMPARE(w->Lbl_Folder(0)->text(), QString(""));
+  }
+
+  void theThreeWaysOfClosingSaveTheSameKeys() {
+    QList<QByteArray> saved;
+    for (int way = 0; way < 3; ++way) {
+      QFile::remove(ini());
+      auto w = start();
+      QVERIFY(w);
+      w->Lbl_Folder(0)->setText("/chosen");
+      w->Opt_Jet(2)->setChecked(true);
+      if (way == 0) w->close();  // the close box
+      if (way == 1) QTest::mouseClick(w->Cmd_Close, Qt::LeftButton);
+      if (way == 2) w->findChild<QAction*>("mnu_file(1)")->trigger();
+      QVERIFY(!w->isVisible());
+      saved << iniBytes();
+    }
+    QVERIFY(saved[0].contains("Source=/chosen\r\n"));
+    QVERIFY(saved[0].contains("Jet=2\r\n"));
+    QCOMPARE(saved[1], saved[0]);
+    QCOMPARE(saved[2], saved[0]);
+  }
+
+  void anUnwritableFolderSaysCannotSaveFourTimesAndStillCloses() {
+    QFile blocker(dir_->path() + "/file");
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    folder_ = dir_->path() + "/file";  // a folder below a file cannot be made, not even by root
+    auto w = start();
+    QVERIFY(w);
+    w->close();
+    QVERIFY(!w->isVisible());
+    QCOMPARE(boxes_.texts(), QStringList(4, "Cannot save INI file"));
+  }
+
+  void theVersionBoxChangesNothing() {
+    writeIni("[general]\r\nSource=/data\r\nMethod=0\r\nJet=4\r\n");
+    auto w = start();
+    QVERIFY(w);
+    w->findChild<QAction*>("mnu_Help(0)")->trigger();
+    QCOMPARE(w->Lbl_Folder(0)->text(), QString("/data"));
+    QVERIFY(w->Opt_Method(0)->isChecked());
+    QVERIFY(w->Opt_Jet(4)->isChecked());
+    QCOMPARE(boxes_.texts(), QStringList({"Jetlift ver 1.0.6"}));
+  }
+};
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   int failures = 0;
@@ -373,6 +504,10 @@ int main(int argc, char** argv) {
   }
   {
     WindowEvents t;
+    failures += QTest::qExec(&t, argc, argv);
+  }
+  {
+    StartAndClose t;
     failures += QTest::qExec(&t, argc, argv);
   }
   return failures;
