@@ -73,6 +73,10 @@ struct PhysicalIndex {
   std::uint32_t rootPage = 0;
   std::uint8_t flags = 0;
   std::uint32_t entryCount = 0;
+  std::uint32_t usageMap = 0;  // row pointer to the map of the index's pages
+  bool unique() const { return (flags & kIndexUnique) != 0; }
+  bool ignoreNulls() const { return (flags & kIndexIgnoreNulls) != 0; }
+  bool required() const { return (flags & kIndexRequired) != 0; }
 };
 
 // A logical index: the named index users see; several may share a physical one.
@@ -95,7 +99,10 @@ struct TableDef {
   std::uint32_t nextAutoNumber = 0;  // last value handed out
   bool systemTable = false;
   std::uint16_t maxColumnNumber = 0;
-  std::vector<Column> columns;  // in definition order
+  std::uint16_t variableColumnCount = 0;
+  std::uint32_t ownedPagesMap = 0;  // row pointers to the usage maps
+  std::uint32_t freePagesMap = 0;
+  std::vector<Column> columns;  // in column-number order (the order rows are stored in)
   std::vector<PhysicalIndex> physicalIndexes;
   std::vector<Index> indexes;
   const Column* column(const std::string& name) const;

@@ -1,49 +1,48 @@
-// jetlift-cli: the engine from the command line.
-#include <cstdio>
-#include <cstring>
+// jetlift-cli: the Jet library from the command line.
 #include <iostream>
 #include <string>
 
-#include "jet/database.h"
-#include "jet/error.h"
+#include "tools/cli/commands.h"
 
-namespace {
+namespace cli {
 
-const char* kUsage =
+const char* const kUsage =
     "Usage: jetlift-cli COMMAND [ARGS]\n"
-    "  version FILE...   print each file's Jet version\n";
+    "  version FILE...          print each file's Jet version\n"
+    "  tables [--all] FILE      list the tables in catalog order (--all: with attributes)\n"
+    "  schema FILE              tables, columns, indexes, relationships, queries as JSON\n"
+    "  dump FILE [TABLE...]     every row of the tables (default: user tables) as JSON\n"
+    "  export FILE TABLE        one table as CSV with a header line\n"
+    "Exit status: 0 success, 1 a file could not be read, 2 bad usage.\n";
 
-int version(int argc, char** argv) {
-  if (argc < 3) {
-    std::cerr << kUsage;
-    return 2;
-  }
-  int rc = 0;
-  for (int i = 2; i < argc; ++i) {
-    try {
-      auto db = jet::Database::open(argv[i]);
-      std::cout << argv[i] << '\t' << db->versionText() << '\n';
-    } catch (const jet::Error& e) {
-      std::cout << argv[i] << "\terror\t" << e.number() << '\t' << e.what() << '\n';
-      rc = 1;
-    }
-  }
-  return rc;
+int badUsage(const std::string& why) {
+  if (!why.empty()) std::cerr << "jetlift-cli: " << why << '\n';
+  std::cerr << kUsage;
+  return 2;
 }
 
-}  // namespace
+void reportError(const std::string& message) { std::cerr << "jetlift-cli: " << message << '\n'; }
+
+}  // namespace cli
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::cerr << kUsage;
-    return 2;
-  }
+  if (argc < 2) return cli::badUsage("");
   const std::string command = argv[1];
-  if (command == "--help" || command == "-h") {
-    std::cout << kUsage;
+  const cli::Args args(argv + 2, argv + argc);
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::cout << cli::kUsage;
     return 0;
   }
-  if (command == "version") return version(argc, argv);
-  std::cerr << "jetlift-cli: unknown command '" << command << "'\n" << kUsage;
-  return 2;
+  for (const auto& a : args) {
+    if (a == "--help" || a == "-h") {
+      std::cout << cli::kUsage;
+      return 0;
+    }
+  }
+  if (command == "version") return cli::runVersion(args);
+  if (command == "tables") return cli::runTables(args);
+  if (command == "schema") return cli::runSchema(args);
+  if (command == "dump") return cli::runDump(args);
+  if (command == "export") return cli::runExport(args);
+  return cli::badUsage("unknown command '" + command + "'");
 }

@@ -1,0 +1,80 @@
+#include "jet/long_value.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "jet/data_page.h"
+#include "jet/error.h"
+#include "jet/layout/data_page.h"
+#include "jet/layout/long_value.h"
+
+namespace jet {
+
+namespace L = layout;
+
+namespace {
+
+std::span<const std::uint8_t> lvalRow(const DataPage& page, std::uint32_t pointer) {
+  if (page.owner() != L::kLongValueOwner) {
+    throw damaged(page.reader().where(), "long value points to a page that holds no long values");
+  }
+  const RowSlot row = page.liveRow(L::rowOfPointer(pointer));
+  return page.reader().span(row.start, row.end - row.start);
+}
+
+void readChain(const PageFile& file, std::uint32_t pointer, std::size_t length, Bytes& out) {
+  std::unordered_set<std::uint32_t> visited;
+  while (out.size() < length) {
+    if (pointer == 0) {
+      throw damaged(file.where(), "long value chain ends after " + std::to_string(out.size()) +
+                                      " of " + std::to_string(length) + " bytes");
+    }
+    if (!visited.insert(pointer).second) {
+      throw damaged(file.where(L::pageOfPointer(pointer)),
+                    "long value chain returns to row " + std::to_string(L::rowOfPointer(pointer)));
+    }
+    const DataPage page(file, L::pageOfPointer(pointer));
+    const auto row = lvalRow(page, pointer);
+    const ByteReader r(row, page.reader().where());
+    pointer = r.u32(L::kLongValueNextRow);
+    const auto chunk = r.span(L::kLongValueChunk, row.size() - std::min<std::size_t>(row.size(), L::kLongValueChunk));
+    const std::size_t take = std::min(chunk.size(), length - out.size());
+    out.insert(out.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(take));
+  }
+}
+
+}  // namespace
+
+void readLongValue(const PageFile& file, std::span<const std::uint8_t> field, const Where& where,
+                   Bytes& out) {
+  out.clear();
+  const ByteReader r(field, where);
+  if (field.size() < L::kLongValueHeader) {
+    throw damaged(where, "long value field of " + std::to_string(field.size()) +
+                             " bytes is shorter than its header");
+  }
+  const std::uint32_t word = r.u32(L::kLongValueLength);
+  const std::size_t length = word & L::kLongValueLengthMask;
+  const std::uint32_t kind = word & L::kLongValueKindMask;
+  const std::uint32_t pointer = r.u32(L::kLongValuePointer);
+  if (kind == L::kLongValueInline) {
+    const std::size_t take = std::min(length, field.size() - L::kLongValueHeader);
+    const auto data = r.span(L::kLongValueHeader, take);
+    out.assign(data.begin(), data.end());
+  } else if (kind == L::kLongValueSingleRow) {
+    if (length == 0) return;
+    const DataPage page(file, L::pageOfPointer(pointer));
+    const auto row = lvalRow(page, pointer);
+    out.assign(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(std::min(length, row.size())));
+  } else if (kind == L::kLongValueChain) {
+    if (length > file.fileSize()) {
+      throw damaged(where, "long value of " + std::to_string(length) +
+                               " bytes is larger than the file");
+    }
+    readChain(file, pointer, length, out);
+  } else {
+    throw damaged(where, "long value has an invalid kind");
+  }
+}
+
+}  // namespace jet

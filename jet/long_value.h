@@ -1,0 +1,19 @@
+// Long values (Memo, OLE): the 12-byte field in the row, and the LVAL rows it
+// points to (one row, or a chain). The result never exceeds the stated
+// length; a chain that loops or ends early is damage.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "jet/byte_reader.h"
+#include "jet/page_file.h"
+#include "jet/value.h"
+
+namespace jet {
+
+// Reads the value whose 12-byte header starts `field`; `out` is replaced.
+void readLongValue(const PageFile& file, std::span<const std::uint8_t> field, const Where& where,
+                   Bytes& out);
+
+}  // namespace jet

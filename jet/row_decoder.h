@@ -1,0 +1,50 @@
+// RowDecoder: turns the bytes of one row of one table into Values, one per
+// column of the TableDef. Offsets that point outside the row, or that run
+// backwards, are damage; columns newer than the row read as null.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "jet/byte_reader.h"
+#include "jet/page_file.h"
+#include "jet/schema.h"
+#include "jet/value.h"
+
+namespace jet {
+
+class RowDecoder {
+ public:
+  // `wanted`, when not empty, selects the columns to decode; the others stay null.
+  RowDecoder(const PageFile& file, const TableDef& table, std::vector<bool> wanted = {});
+
+  // Decodes the row occupying [start, end) of `page` into `row`.
+  void decode(const ByteReader& page, std::size_t start, std::size_t end, Row& row);
+
+ private:
+  struct Layout {
+    std::size_t start, end, fixedStart, maskAt;
+    unsigned columnCount, variableCount;
+  };
+  Layout locate(const ByteReader& page, std::size_t start, std::size_t end);
+  void readVariableOffsets(const ByteReader& page, Layout& at);
+  void readJet3Offsets(const ByteReader& page, Layout& at);
+  bool present(const ByteReader& page, const Layout& at, unsigned number) const;
+  void decodeColumn(const ByteReader& page, const Layout& at, const Column& c, Value& v);
+  void decodeValue(const Column& c, std::span<const std::uint8_t> bytes, const Where& where,
+                   Value& v);
+
+  const PageFile& file_;
+  const TableDef& table_;
+  std::vector<bool> wanted_;
+  bool jet4_;
+  std::uint16_t codePage_;
+  std::vector<std::size_t> offsets_;  // variable offsets of the current row, reused
+  Bytes longValue_;
+};
+
+// The fixed size in the row of a value of `type`, or 0 for variable types.
+std::size_t fixedSizeOf(ColumnType type);
+
+}  // namespace jet
