@@ -565,8 +565,11 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
   const TableDef& t = pt.def;
   const RowShape shape = rowShape(t);
   TableLongValues longValues(out);
-  std::vector<std::vector<IndexEntry>> entries(t.physicalIndexes.size());
-  std::vector<std::set<std::uint32_t>> hasNullKey(t.physicalIndexes.size());
+  std::vector<std::unique_ptr<IndexEntrySorter>> entries;
+  for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
+    entries.push_back(std::make_unique<IndexEntrySorter>(
+        options.indexMemory / std::max<std::size_t>(1, t.physicalIndexes.size()), path));
+  }
   std::vector<std::uint32_t> dataPages, roomyPages;
   std::unique_ptr<RowPage> page;
   std::uint32_t pageNumber = 0;
@@ -605,8 +608,8 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
         appendIndexKey(e.key, c.type, v, ic.ascending, what + ", column '" + c.name + "'");
       }
       if (allNull && (p.flags & kIndexIgnoreNulls)) continue;
-      if (anyNull) hasNullKey[r].insert(rowRef(pageNumber, slot));
-      entries[r].push_back(std::move(e));
+      e.nullKey = anyNull;
+      entries[r]->add(std::move(e));
     }
     for (std::size_t i = 0; i < t.columns.size() && i < row.size(); ++i) {
       if ((t.columns[i].flags & kColumnAutoLong) && std::holds_alternative<std::int32_t>(row[i])) {
@@ -633,26 +636,19 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
   }
   f.reals.clear();
   for (std::size_t r = 0; r < entries.size(); ++r) {
-    std::vector<IndexEntry>& v = entries[r];
-    std::sort(v.begin(), v.end());
+    const auto sorted = entries[r]->sorted();
+    const WrittenIndex tree = writeIndexTree(out, pt.firstPage, *sorted);
+    // Rows with a null key column do not take part in uniqueness.
+    if ((t.physicalIndexes[r].flags & kIndexUnique) && tree.duplicate) {
+      throw unsupported(what, "a unique index holds the same key twice");
+    }
     TableFacts::Real real;
-    real.entries = static_cast<std::uint32_t>(v.size());
-    for (std::size_t k = 0; k < v.size(); ++k) {
-      if (k == 0 || !v[k].sameKey(v[k - 1])) ++real.distinct;
-    }
-    if (t.physicalIndexes[r].flags & kIndexUnique) {
-      // Rows with a null key column do not take part in uniqueness.
-      for (std::size_t k = 1; k < v.size(); ++k) {
-        if (v[k].sameKey(v[k - 1]) && !hasNullKey[r].count(rowRef(v[k].page, v[k].row))) {
-          throw unsupported(what, "a unique index holds the same key twice");
-        }
-      }
-    }
-    const WrittenIndex tree = writeIndexTree(out, pt.firstPage, v);
+    real.entries = tree.entries;
+    real.distinct = tree.distinct;
     real.root = tree.root;
     real.map = addMap(tree.pages);
     f.reals.push_back(real);
-    std::vector<IndexEntry>().swap(v);
+    entries[r].reset();
   }
   f.ownedMap = addMap(dataPages);
   f.freeMap = addMap(roomyPages);
