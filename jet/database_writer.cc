@@ -459,7 +459,11 @@ struct DatabaseWriter::State {
   std::uint32_t holderPage = 0;
 
   State(const std::string& p, WriterOptions o)
-      : path(p), options(o), out(p, L::kPageSize, kMaxJet4File) {}
+      : path(p), options(o), out(p, L::kPageSize, kMaxJet4File) {
+    const std::size_t slash = p.find_last_of('/');
+    folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : p.substr(0, slash));
+  }
+  std::string folder;  // where the database (and the key runs) are written
 
   std::uint32_t addMapRow(const ByteBuffer& row) {
     if (!holder || !holder->fits(row.size())) {
@@ -568,7 +572,7 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
   std::vector<std::unique_ptr<IndexEntrySorter>> entries;
   for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
     entries.push_back(std::make_unique<IndexEntrySorter>(
-        options.indexMemory / std::max<std::size_t>(1, t.physicalIndexes.size()), path));
+        options.indexMemory / std::max<std::size_t>(1, t.physicalIndexes.size()), path, folder));
   }
   std::vector<std::uint32_t> dataPages, roomyPages;
   std::unique_ptr<RowPage> page;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdlib>
 #include <cstring>
 
 #include <unistd.h>
@@ -235,8 +236,8 @@ class MergeSource : public IndexEntrySource {
 
 }  // namespace
 
-IndexEntrySorter::IndexEntrySorter(std::size_t memoryBudget, std::string what)
-    : budget_(std::max<std::size_t>(memoryBudget, 4096)), what_(std::move(what)) {}
+IndexEntrySorter::IndexEntrySorter(std::size_t memoryBudget, std::string what, std::string folder)
+    : budget_(std::max<std::size_t>(memoryBudget, 4096)), what_(std::move(what)), folder_(std::move(folder)) {}
 
 IndexEntrySorter::~IndexEntrySorter() {
   if (file_ != nullptr) std::fclose(file_);
@@ -251,8 +252,15 @@ void IndexEntrySorter::add(IndexEntry entry) {
 void IndexEntrySorter::spill() {
   if (memory_.empty()) return;
   if (file_ == nullptr) {
-    file_ = std::tmpfile();
-    if (file_ == nullptr) throw writeFailed(what_, "no temporary file for sorting index keys");
+    std::string name = folder_ + "/.jetlift-keys-XXXXXX";
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) throw writeFailed(what_, "no temporary file for sorting index keys in " + folder_);
+    ::unlink(name.c_str());  // gone with the last descriptor, whatever happens
+    file_ = ::fdopen(fd, "w+b");
+    if (file_ == nullptr) {
+      ::close(fd);
+      throw writeFailed(what_, "no temporary file for sorting index keys");
+    }
   }
   std::sort(memory_.begin(), memory_.end());
   ByteBuffer b;

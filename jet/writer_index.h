@@ -30,11 +30,12 @@ class IndexEntrySource {
   virtual bool next(IndexEntry& entry) = 0;
 };
 
-// Sorts entries in runs of at most `memoryBudget` bytes; full runs go to a
-// temporary file and are merged when read back, so memory stays bounded.
+// Sorts entries in runs of at most `memoryBudget` bytes; full runs go to an
+// unnamed temporary file in `folder` (beside the database being written) and
+// are merged when read back, so memory stays bounded.
 class IndexEntrySorter {
  public:
-  IndexEntrySorter(std::size_t memoryBudget, std::string what);
+  IndexEntrySorter(std::size_t memoryBudget, std::string what, std::string folder = ".");
   ~IndexEntrySorter();
   IndexEntrySorter(const IndexEntrySorter&) = delete;
   IndexEntrySorter& operator=(const IndexEntrySorter&) = delete;
@@ -47,7 +48,7 @@ class IndexEntrySorter {
  private:
   void spill();
   std::size_t budget_, used_ = 0;
-  std::string what_;
+  std::string what_, folder_;
   std::vector<IndexEntry> memory_;
   std::FILE* file_ = nullptr;
   std::uint64_t fileSize_ = 0;
