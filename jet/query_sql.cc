@@ -180,10 +180,10 @@ std::string Query::sql() const {
     case kDelete: body = "DELETE " + columnList(*this) + fromText + tail(*this); break;
     case kDdl:
     case kPassThrough: {
-      std::vector<std::string> parts;
-      for (const QueryRow* r : rowsOf(*this, kColumn)) parts.push_back(r->expression);
-      for (const QueryRow* r : rowsOf(*this, kWhere)) parts.push_back(r->expression);
-      body = joined(parts, "\n");
+      // The statement is stored whole in the type row, NUL-terminated.
+      std::string text = type.empty() ? std::string() : type[0]->expression;
+      while (!text.empty() && (text.back() == '\0' || text.back() == ';')) text.pop_back();
+      body = text;
       break;
     }
     case kUnion: {
