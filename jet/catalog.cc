@@ -1,9 +1,11 @@
 #include "jet/catalog.h"
 
+#include <algorithm>
 #include <array>
 
 #include "jet/error.h"
 #include "jet/layout/catalog.h"
+#include "jet/layout/data_page.h"
 #include "jet/table_definition.h"
 #include "jet/table_scan.h"
 
@@ -25,6 +27,12 @@ std::int64_t integerOf(const Value& v) {
 std::string textOf(const Value& v) {
   if (const auto* s = std::get_if<std::string>(&v)) return *s;
   return {};
+}
+
+// Page first, then row number.
+std::uint64_t sortKey(std::uint32_t pointer) {
+  return (static_cast<std::uint64_t>(layout::pageOfPointer(pointer)) << 8) |
+         layout::rowOfPointer(pointer);
 }
 
 }  // namespace
@@ -50,7 +58,7 @@ std::vector<CatalogEntry> readJet34Catalog(const PageFile& file) {
     static const Value kNull;
     return position[f] < 0 ? kNull : row[position[f]];
   };
-  std::vector<CatalogEntry> out;
+  std::vector<std::pair<std::uint64_t, CatalogEntry>> found;
   TableScan scan(file, std::move(def), std::move(wanted));
   Row row;
   while (scan.next(row)) {
@@ -63,8 +71,15 @@ std::vector<CatalogEntry> readJet34Catalog(const PageFile& file) {
     e.database = textOf(value(row, kDatabase));
     e.connect = textOf(value(row, kConnect));
     e.foreignName = textOf(value(row, kForeignName));
-    out.push_back(std::move(e));
+    found.emplace_back(sortKey(scan.dataPointer()), std::move(e));
   }
+  // Catalog order is storage order: where each row's bytes lie, so a moved row
+  // counts where it now is (as mdbtools and mdb-reader list them).
+  std::stable_sort(found.begin(), found.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<CatalogEntry> out;
+  out.reserve(found.size());
+  for (auto& f : found) out.push_back(std::move(f.second));
   return out;
 }
 

@@ -9,8 +9,16 @@
 namespace jet {
 
 std::unique_ptr<Database> Database::open(const std::string& path) {
-  auto file = std::make_unique<PageFile>(path);
-  if (file->header().hasPassword) throw passwordProtected(path);
+  return open(std::make_unique<PageFile>(path));
+}
+
+std::unique_ptr<Database> Database::open(std::vector<std::uint8_t> bytes,
+                                         const std::string& name) {
+  return open(std::make_unique<PageFile>(std::move(bytes), name));
+}
+
+std::unique_ptr<Database> Database::open(std::unique_ptr<PageFile> file) {
+  if (file->header().hasPassword) throw passwordProtected(file->path());
   std::unique_ptr<Backend> backend =
       isJet12(file->header().version) ? makeJet12Backend(*file) : makeJet34Backend(*file);
   return std::unique_ptr<Database>(new Database(std::move(file), std::move(backend)));

@@ -31,6 +31,8 @@ class Database {
   // Opens `path` shared and read-only; throws jet::Error (3024, 3044, 3051,
   // 3343, 3049, 3031) when it cannot be read as a Jet database.
   static std::unique_ptr<Database> open(const std::string& path);
+  // Opens a database held in memory; `name` stands for the path in errors.
+  static std::unique_ptr<Database> open(std::vector<std::uint8_t> bytes, const std::string& name);
   ~Database();
 
   const std::string& path() const;
@@ -63,6 +65,7 @@ class Database {
 
  private:
   Database(std::unique_ptr<PageFile> file, std::unique_ptr<Backend> backend);
+  static std::unique_ptr<Database> open(std::unique_ptr<PageFile> file);
   std::unique_ptr<PageFile> file_;
   std::unique_ptr<Backend> backend_;
   std::vector<CatalogEntry> objects_;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -43,19 +44,39 @@ PageFile::PageFile(const std::string& path) : path_(path) {
     struct stat opened {};
     if (::fstat(fd_, &opened) != 0) throw cannotOpen(path, std::strerror(errno));
     fileSize_ = static_cast<std::uint64_t>(opened.st_size);
-    if (fileSize_ < layout::kMinFileSize) throw notADatabase(path, "the file is too short");
-    std::vector<std::uint8_t> first(layout::kMinFileSize);
-    readAt(fd_, first.data(), first.size(), 0, path);
-    header_ = parseHeader(first, path);
-    // A trailing partial page is read as if padded with zeros.
-    const std::uint64_t pages = (fileSize_ + header_.pageSize - 1) / header_.pageSize;
-    if (pages > 0xFFFFFFu) throw notADatabase(path, "the file is too large for a Jet database");
-    pageCount_ = static_cast<std::uint32_t>(pages);
+    readHeader();
   } catch (...) {
     ::close(fd_);
     fd_ = -1;
     throw;
   }
+}
+
+PageFile::PageFile(std::vector<std::uint8_t> bytes, const std::string& name)
+    : path_(name), memory_(std::move(bytes)) {
+  fileSize_ = memory_.size();
+  readHeader();
+}
+
+void PageFile::readHeader() {
+  if (fileSize_ < layout::kMinFileSize) throw notADatabase(path_, "the file is too short");
+  std::vector<std::uint8_t> first(layout::kMinFileSize);
+  readInto(first.data(), first.size(), 0);
+  header_ = parseHeader(first, path_);
+  // A trailing partial page is read as if padded with zeros.
+  const std::uint64_t pages = (fileSize_ + header_.pageSize - 1) / header_.pageSize;
+  if (pages > 0xFFFFFFu) throw notADatabase(path_, "the file is too large for a Jet database");
+  pageCount_ = static_cast<std::uint32_t>(pages);
+}
+
+void PageFile::readInto(std::uint8_t* into, std::size_t length, std::uint64_t offset) const {
+  if (fd_ >= 0) {
+    readAt(fd_, into, length, offset, path_);
+    return;
+  }
+  if (offset >= memory_.size()) return;
+  const std::size_t n = std::min<std::uint64_t>(length, memory_.size() - offset);
+  std::copy_n(memory_.begin() + static_cast<std::ptrdiff_t>(offset), n, into);
 }
 
 PageFile::~PageFile() {
@@ -64,8 +85,7 @@ PageFile::~PageFile() {
 
 PageBytes PageFile::load(std::uint32_t n) const {
   auto bytes = std::make_shared<std::vector<std::uint8_t>>(header_.pageSize, 0);
-  readAt(fd_, bytes->data(), bytes->size(), static_cast<std::uint64_t>(n) * header_.pageSize,
-         path_);
+  readInto(bytes->data(), bytes->size(), static_cast<std::uint64_t>(n) * header_.pageSize);
   if (n == 0 && !isJet12(header_.version)) {
     unmaskHeader(*bytes, header_.version);
   } else if (n != 0 && header_.databaseKey != 0) {

@@ -22,6 +22,8 @@ class PageFile {
  public:
   // Opens `path` read-only and reads its header; throws jet::Error.
   explicit PageFile(const std::string& path);
+  // A database held in memory (fuzzing, tests); `name` stands for the path in errors.
+  PageFile(std::vector<std::uint8_t> bytes, const std::string& name);
   ~PageFile();
   PageFile(const PageFile&) = delete;
   PageFile& operator=(const PageFile&) = delete;
@@ -42,9 +44,12 @@ class PageFile {
 
  private:
   PageBytes load(std::uint32_t n) const;
+  void readHeader();
+  void readInto(std::uint8_t* into, std::size_t length, std::uint64_t offset) const;
 
   std::string path_;
   int fd_ = -1;
+  std::vector<std::uint8_t> memory_;  // the whole file, when opened from bytes
   std::uint64_t fileSize_ = 0;
   std::uint32_t pageCount_ = 0;
   DatabaseHeader header_;

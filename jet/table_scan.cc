@@ -52,6 +52,7 @@ void TableScan::decodeMoved(const RowSlot& pointerRow, Row& row) {
     }
     const RowSlot moved = target.liveRow(L::rowOfPointer(pointer));
     if (!moved.overflow || moved.deleted) {
+      dataPointer_ = pointer;
       decoder_.decode(target.reader(), moved.start, moved.end, row);
       return;
     }
@@ -67,6 +68,7 @@ bool TableScan::next(Row& row) {
   if (slot.overflow) {
     decodeMoved(slot, row);
   } else {
+    dataPointer_ = rowPointer_;
     decoder_.decode(page_->reader(), slot.start, slot.end, row);
   }
   return true;

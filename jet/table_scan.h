@@ -20,6 +20,8 @@ class TableScan : public RowCursor {
   bool next(Row& row) override;
   // Row pointer (page << 8 | row) of the slot the last row came from.
   std::uint32_t rowPointer() const { return rowPointer_; }
+  // Where the last row's bytes lie: the slot itself, or the target of its overflow pointer.
+  std::uint32_t dataPointer() const { return dataPointer_; }
 
  private:
   bool nextSlot(RowSlot& slot);
@@ -33,6 +35,7 @@ class TableScan : public RowCursor {
   std::optional<DataPage> page_;
   unsigned slot_ = 0;
   std::uint32_t rowPointer_ = 0;
+  std::uint32_t dataPointer_ = 0;
 };
 
 }  // namespace jet

@@ -4,8 +4,8 @@
 
 #include <string_view>
 
-namespace trees {
+namespace common {
 
 bool isDatabaseName(std::string_view path);
 
-}  // namespace trees
+}  // namespace common

@@ -1,6 +1,6 @@
-#include "trees/database_name.h"
+#include "common/database_name.h"
 
-namespace trees {
+namespace common {
 
 bool isDatabaseName(std::string_view path) {
   if (path.size() < 3) return false;
@@ -9,4 +9,4 @@ bool isDatabaseName(std::string_view path) {
   return lower(tail[0]) == 'm' && lower(tail[1]) == 'd' && lower(tail[2]) == 'b';
 }
 
-}  // namespace trees
+}  // namespace common

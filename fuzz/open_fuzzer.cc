@@ -1,0 +1,15 @@
+// Fuzz target: open a database from bytes and read all of it. Every failure
+// must be a jet::Error; crashes, hangs and sanitizer reports are bugs.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz/read_all.h"
+#include "jet/error.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  try {
+    jet_fuzz::readAll(std::vector<std::uint8_t>(data, data + size));
+  } catch (const jet::Error&) {
+  }
+  return 0;
+}

@@ -1,0 +1,82 @@
+// DatabaseWriter: writes a complete new Jet 4 database, page by page, to a
+// file the caller names (a temporary file it renames once finish() returned).
+// Tables arrive one at a time with their rows streamed; the system tables,
+// the table definitions, the global usage map and page 0 are written last.
+//
+// Memory: one open page per table and long-value column, the catalog, and
+// the index entries of the table being written (all of its keys, in memory).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "jet/database.h"
+#include "jet/schema.h"
+#include "jet/value.h"
+
+namespace jet {
+
+struct WriterOptions {
+  double creationDate = 0;           // OLE date; 0 means now
+  std::uint16_t codePage = 1252;
+  std::uint32_t engineBuild = 0x261C;  // as Jet 4 stamps it (seen in the corpus files)
+};
+
+// What MSysObjects holds for a table beyond its definition.
+struct TableObject {
+  std::int32_t flags = 0;            // MSysObjects.Flags (2 = an Access system table)
+  std::vector<PropertyMap> properties;  // the table's own map and its columns' maps
+  double dateCreate = 0, dateUpdate = 0;  // 0: the database's creation date
+};
+
+// Any other catalog object (container, form, report, module, document):
+// copied as data. The parent is an id returned by addObject or a fixed one.
+struct CatalogObject {
+  std::string name;
+  std::int16_t type = 0;
+  std::int32_t parentId = 0;
+  std::int32_t flags = 0;
+  std::vector<PropertyMap> properties;
+  Bytes lv, lvModule, lvExtra;
+  std::string database, connect, foreignName;
+  double dateCreate = 0, dateUpdate = 0;
+};
+
+inline constexpr std::int32_t kRootParentId = 0x0F000000;
+inline constexpr std::int32_t kTablesContainerId = 0x0F000001;
+inline constexpr std::int32_t kDatabasesContainerId = 0x0F000002;
+inline constexpr std::int32_t kRelationshipsContainerId = 0x0F000003;
+inline constexpr std::int32_t kMSysDbId = 0x10000000;
+
+class DatabaseWriter {
+ public:
+  // Creates (or truncates) `path`; throws writeFailed.
+  explicit DatabaseWriter(const std::string& path, WriterOptions options = {});
+  ~DatabaseWriter();
+  DatabaseWriter(const DatabaseWriter&) = delete;
+  DatabaseWriter& operator=(const DatabaseWriter&) = delete;
+
+  // Writes one table: columns in display order (numbers are made dense,
+  // keeping the order of Column::number), indexes as in `def` (physical index
+  // columns name Column::number values of `def`), rows from `rows`, one value
+  // per column in `def`'s order. Returns the table's new id (its TDEF page).
+  // A foreign-key index's relatedTable names the other table's
+  // TableDef::definitionPage as given to its own addTable call.
+  std::uint32_t addTable(const TableDef& def, RowCursor& rows, const TableObject& object = {});
+  std::int32_t addObject(const CatalogObject& object);
+  void addQuery(const Query& query, const std::vector<PropertyMap>& properties = {});
+  void addRelationship(const Relationship& relationship);
+  void setDatabaseProperties(const std::vector<PropertyMap>& properties);
+
+  // Writes the system tables, every table definition, page 1 and page 0, and
+  // flushes the file to disk. Nothing may be added afterwards.
+  void finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> s_;
+};
+
+}  // namespace jet

@@ -1,0 +1,213 @@
+#include "jet/writer_keys.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "jet/error.h"
+#include "jet/text.h"
+#include "jet/writer_collation.h"
+
+namespace jet {
+namespace {
+
+constexpr std::uint8_t kAscStart = 0x7F, kAscNull = 0x00;
+constexpr std::uint8_t kDescStart = 0x80, kDescNull = 0xFF;
+constexpr std::uint8_t kEndText = 0x01, kEndExtra = 0x00;
+constexpr std::uint8_t kExtraPlaceholder = 0x02;
+constexpr std::size_t kMaxKeyChars = 255;
+
+void invert(ByteBuffer& b, std::size_t from) {
+  for (std::size_t i = from; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>(~b[i]);
+}
+
+// Big-endian integer with its sign bit flipped, so that negative values sort first.
+void appendSigned(ByteBuffer& key, std::uint64_t bits, int bytes, bool ascending) {
+  const std::size_t from = key.size();
+  for (int i = bytes - 1; i >= 0; --i) key.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+  key[from] ^= 0x80;
+  if (!ascending) invert(key, from);
+}
+
+void appendFloating(ByteBuffer& key, std::uint64_t bits, int bytes, bool ascending) {
+  const std::size_t from = key.size();
+  for (int i = bytes - 1; i >= 0; --i) key.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+  const bool negative = (key[from] & 0x80) != 0;
+  if (negative) {
+    invert(key, from);
+  } else {
+    key[from] ^= 0x80;
+  }
+  if (!ascending) invert(key, from);
+}
+
+// Binary data in 8-byte groups; 0x09 after a group says more follows, the
+// last group is zero-padded and followed by its real length.
+void appendBinary(ByteBuffer& key, const std::uint8_t* data, std::size_t n, bool ascending) {
+  std::size_t pos = 0;
+  while (n - pos > 8) {
+    const std::size_t from = key.size();
+    key.insert(key.end(), data + pos, data + pos + 8);
+    if (!ascending) invert(key, from);
+    key.push_back(0x09);
+    pos += 8;
+  }
+  if (n - pos == 0) return;
+  const std::size_t from = key.size();
+  key.insert(key.end(), data + pos, data + n);
+  key.insert(key.end(), 8 - (n - pos), 0);
+  key.push_back(static_cast<std::uint8_t>(n - pos));
+  if (!ascending) invert(key, from);
+}
+
+// Decimal: sign byte + 16 big-endian magnitude bytes, then the legacy sign rule.
+void appendDecimal(ByteBuffer& key, const Decimal& d, bool ascending) {
+  const std::size_t from = key.size();
+  key.push_back(d.negative ? 0x80 : 0x00);
+  for (int i = 7; i >= 0; --i) key.push_back(static_cast<std::uint8_t>(d.high >> (8 * i)));
+  for (int i = 7; i >= 0; --i) key.push_back(static_cast<std::uint8_t>(d.low >> (8 * i)));
+  if (d.negative == ascending) invert(key, from);
+  key[from] = d.negative ? 0x00 : 0xFF;
+}
+
+std::uint64_t doubleBits(double v) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  return bits;
+}
+
+// Extra codes with the bookkeeping the unprintable offsets depend on.
+struct ExtraCodes {
+  ByteBuffer bytes;
+  std::size_t chars = 0;
+  bool used = false;
+};
+
+}  // namespace
+
+std::u16string toUtf16(const std::string& utf8) {
+  const std::string raw = encodeUtf16(utf8);
+  std::u16string out(raw.size() / 2, u'\0');
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    out[i] = static_cast<char16_t>(static_cast<std::uint8_t>(raw[2 * i]) |
+                                   (static_cast<std::uint8_t>(raw[2 * i + 1]) << 8));
+  }
+  return out;
+}
+
+bool appendGeneralTextKey(ByteBuffer& key, const std::u16string& input, bool ascending) {
+  std::u16string text = input.substr(0, std::min(input.size(), kMaxKeyChars));
+  while (!text.empty() && text.back() == u' ') text.pop_back();
+  const std::size_t from = key.size();
+  ExtraCodes extra;
+  ByteBuffer unprintable;
+  std::size_t position = 0;  // characters that produced inline bytes so far
+  for (char16_t c : text) {
+    if (c > 0xFF) return false;
+    const collation::CharCode& code = collation::kGeneralLegacy[c];
+    const std::size_t here = position;
+    if (code.inlineLength > 0) {
+      key.insert(key.end(), code.inlineBytes, code.inlineBytes + code.inlineLength);
+      ++position;
+    }
+    if (code.kind == collation::CharClass::kInternational) {
+      // Plain characters before an accented one are marked by placeholders.
+      if (extra.chars < here) {
+        extra.bytes.insert(extra.bytes.end(), here - extra.chars, kExtraPlaceholder);
+        extra.chars = here;
+      }
+      extra.bytes.insert(extra.bytes.end(), code.extraBytes, code.extraBytes + code.extraLength);
+      ++extra.chars;
+      extra.used = true;
+    } else if (code.kind == collation::CharClass::kUnprintable) {
+      const std::size_t at = extra.used ? extra.bytes.size() + (here - extra.chars) : here;
+      const std::uint16_t mark = static_cast<std::uint16_t>(0x8000 | (7 + 4 * at));
+      unprintable.push_back(static_cast<std::uint8_t>(mark >> 8));
+      unprintable.push_back(static_cast<std::uint8_t>(mark));
+      unprintable.push_back(0x06);
+      unprintable.insert(unprintable.end(), code.unprintableBytes,
+                         code.unprintableBytes + code.unprintableLength);
+    }
+  }
+  key.push_back(kEndText);
+  while (!extra.bytes.empty() && extra.bytes.back() <= kExtraPlaceholder) extra.bytes.pop_back();
+  key.insert(key.end(), extra.bytes.begin(), extra.bytes.end());
+  if (!unprintable.empty()) {
+    key.push_back(kEndText);
+    key.push_back(kEndText);
+    key.push_back(kEndText);
+    key.insert(key.end(), unprintable.begin(), unprintable.end());
+  }
+  if (!ascending) {
+    key.push_back(kEndExtra);
+    invert(key, from);
+  }
+  key.push_back(kEndExtra);
+  return true;
+}
+
+void appendIndexKey(ByteBuffer& key, ColumnType type, const Value& value, bool ascending,
+                    const std::string& what) {
+  if (type == ColumnType::Boolean) {
+    const bool yes = std::holds_alternative<bool>(value) && std::get<bool>(value);
+    key.push_back(ascending ? kAscStart : kDescStart);
+    key.push_back((yes == ascending) ? 0x00 : 0xFF);
+    return;
+  }
+  if (isNull(value)) {
+    key.push_back(ascending ? kAscNull : kDescNull);
+    return;
+  }
+  key.push_back(ascending ? kAscStart : kDescStart);
+  switch (type) {
+    case ColumnType::Byte: {
+      const std::size_t from = key.size();
+      key.push_back(std::get<std::uint8_t>(value));
+      if (!ascending) invert(key, from);
+      return;
+    }
+    case ColumnType::Integer:
+      return appendSigned(key, static_cast<std::uint16_t>(std::get<std::int16_t>(value)), 2,
+                          ascending);
+    case ColumnType::Long:
+      return appendSigned(key, static_cast<std::uint32_t>(std::get<std::int32_t>(value)), 4,
+                          ascending);
+    case ColumnType::Currency:
+      return appendSigned(key, static_cast<std::uint64_t>(std::get<Currency>(value).scaled), 8,
+                          ascending);
+    case ColumnType::Single: {
+      std::uint32_t bits;
+      const float f = std::get<float>(value);
+      std::memcpy(&bits, &f, sizeof bits);
+      return appendFloating(key, bits, 4, ascending);
+    }
+    case ColumnType::Double:
+      return appendFloating(key, doubleBits(std::get<double>(value)), 8, ascending);
+    case ColumnType::DateTime:
+      return appendFloating(key, doubleBits(std::get<DateTime>(value).oaDate), 8, ascending);
+    case ColumnType::Guid: {
+      // Textual order: the first three groups are stored little-endian.
+      const auto& g = std::get<Guid>(value).bytes;
+      const std::uint8_t ordered[16] = {g[3], g[2], g[1], g[0], g[5],  g[4],  g[7],  g[6],
+                                        g[8], g[9], g[10], g[11], g[12], g[13], g[14], g[15]};
+      return appendBinary(key, ordered, 16, ascending);
+    }
+    case ColumnType::Binary:
+    case ColumnType::OLE: {
+      const Bytes& b = std::get<Bytes>(value);
+      return appendBinary(key, b.data(), b.size(), ascending);
+    }
+    case ColumnType::Decimal:
+      return appendDecimal(key, std::get<Decimal>(value), ascending);
+    case ColumnType::Text:
+    case ColumnType::Memo:
+      if (!appendGeneralTextKey(key, toUtf16(std::get<std::string>(value)), ascending)) {
+        throw unsupported(what, "a text value holds a character the index sort order table "
+                                "does not cover (only U+0000-U+00FF are known)");
+      }
+      return;
+    case ColumnType::Boolean:
+      return;
+  }
+}
+
+}  // namespace jet

@@ -1,0 +1,78 @@
+#include "jet/writer_pages.h"
+
+#include <cassert>
+#include <map>
+
+#include "jet/layout/jet4_write.h"
+#include "jet/writer_output.h"
+
+namespace jet {
+namespace {
+namespace L = layout::jet4;
+}
+
+RowPage::RowPage(std::size_t pageSize, std::uint32_t owner) : page_(pageSize, 0), top_(pageSize) {
+  putU8(page_, 0, L::kPageData);
+  putU8(page_, 1, 0x01);
+  putU32(page_, L::kDataOwner, owner);
+}
+
+bool RowPage::fits(std::size_t length) const {
+  if (rows_ >= L::kMaxRowsPerPage) return false;
+  const std::size_t slotsEnd = L::kDataFirstSlot + 2 * (rows_ + 1);
+  return top_ >= slotsEnd && top_ - slotsEnd >= length;
+}
+
+std::uint8_t RowPage::add(std::span<const std::uint8_t> row) {
+  assert(fits(row.size()));
+  top_ -= row.size();
+  putBytes(page_, top_, row);
+  putU16(page_, L::kDataFirstSlot + 2 * rows_, static_cast<std::uint16_t>(top_));
+  return static_cast<std::uint8_t>(rows_++);
+}
+
+std::size_t RowPage::freeSpace() const { return top_ - (L::kDataFirstSlot + 2 * rows_); }
+
+const ByteBuffer& RowPage::bytes() {
+  putU16(page_, L::kDataFreeSpace, static_cast<std::uint16_t>(freeSpace()));
+  putU16(page_, L::kDataRowCount, static_cast<std::uint16_t>(rows_));
+  return page_;
+}
+
+ByteBuffer makeUsageMap(PageOutput& out, const std::vector<std::uint32_t>& pages) {
+  ByteBuffer row(L::kMapRowSize, 0);
+  const std::size_t bitmapBytes = L::kMapRowSize - 5;
+  // Jackcess and Access start inline windows on a multiple of 8.
+  const std::uint32_t start = pages.empty() ? 0 : (pages.front() & ~7u);
+  if (pages.empty() || pages.back() - start < bitmapBytes * 8) {
+    putU8(row, 0, L::kMapInline);
+    putU32(row, 1, start);
+    for (std::uint32_t p : pages) {
+      const std::uint32_t bit = p - start;
+      row[5 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+    }
+    return row;
+  }
+  putU8(row, 0, L::kMapReference);
+  std::map<std::uint32_t, ByteBuffer> bitmaps;
+  for (std::uint32_t p : pages) {
+    const std::uint32_t slot = static_cast<std::uint32_t>(p / L::kBitmapPagePages);
+    assert(slot < L::kMapReferenceSlots);
+    ByteBuffer& b = bitmaps[slot];
+    if (b.empty()) {
+      b.assign(out.pageSize(), 0);
+      putU8(b, 0, L::kPageUsageBitmap);
+      putU8(b, 1, 0x01);
+    }
+    const std::uint32_t bit = static_cast<std::uint32_t>(p % L::kBitmapPagePages);
+    b[L::kBitmapPageStart + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+  }
+  for (auto& [slot, bitmap] : bitmaps) {
+    const std::uint32_t page = out.allocate();
+    out.write(page, bitmap);
+    putU32(row, 1 + 4 * slot, page);
+  }
+  return row;
+}
+
+}  // namespace jet

@@ -1,0 +1,138 @@
+// Helpers of the writer tests: hand-made schemas, rows from a vector, a
+// scratch folder, and the two independent readers run as subprocesses.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "jet/database.h"
+#include "jet/schema.h"
+
+namespace writer_test {
+
+class Rows : public jet::RowCursor {
+ public:
+  explicit Rows(std::vector<jet::Row> rows) : rows_(std::move(rows)) {}
+  bool next(jet::Row& row) override {
+    if (at_ >= rows_.size()) return false;
+    row = rows_[at_++];
+    return true;
+  }
+
+ private:
+  std::vector<jet::Row> rows_;
+  std::size_t at_ = 0;
+};
+
+// Rows made on demand, so that large tables need no memory in the test.
+class GeneratedRows : public jet::RowCursor {
+ public:
+  GeneratedRows(std::size_t count, std::function<jet::Row(std::size_t)> make)
+      : count_(count), make_(std::move(make)) {}
+  bool next(jet::Row& row) override {
+    if (at_ >= count_) return false;
+    row = make_(at_++);
+    return true;
+  }
+
+ private:
+  std::size_t count_;
+  std::function<jet::Row(std::size_t)> make_;
+  std::size_t at_ = 0;
+};
+
+inline jet::Column column(const std::string& name, jet::ColumnType type, std::uint16_t number,
+                          std::uint16_t length = 0, std::uint8_t flags = 0) {
+  jet::Column c;
+  c.name = name;
+  c.type = type;
+  c.number = number;
+  c.length = length;
+  c.flags = flags;
+  if (type == jet::ColumnType::Text || type == jet::ColumnType::Memo) c.extraFlags = 0x01;
+  return c;
+}
+
+// A fresh folder per test, removed afterwards.
+class Scratch {
+ public:
+  Scratch() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = std::filesystem::temp_directory_path() /
+           ("jetlift-writer-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
+            std::to_string(::getpid()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  ~Scratch() { std::filesystem::remove_all(dir_); }
+  std::string file(const std::string& name) const { return (dir_ / name).string(); }
+
+ private:
+  std::filesystem::path dir_;
+};
+
+struct Output {
+  int status = -1;
+  std::string out;
+};
+
+inline Output run(const std::string& command) {
+  Output r;
+  FILE* p = ::popen((command + " 2>&1").c_str(), "r");
+  if (p == nullptr) return r;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) r.out.append(buffer, n);
+  r.status = ::pclose(p);
+  return r;
+}
+
+inline bool haveTool(const std::string& tool) {
+  return run("command -v " + tool + " >/dev/null").status == 0;
+}
+
+inline std::string shellQuote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) {
+    if (c == '\'') {
+      q += "'\\''";
+    } else {
+      q += c;
+    }
+  }
+  return q + "'";
+}
+
+// mdb-reader installed once into a folder of the build (the test's working
+// directory); empty when node or npm are missing or the install failed.
+inline std::string mdbReaderScript() {
+  static const std::string script = [] {
+    if (!haveTool("node") || !haveTool("npm")) return std::string();
+    const std::filesystem::path dir = std::filesystem::current_path() / "writer_oracle";
+    std::filesystem::create_directories(dir);
+    if (!std::filesystem::exists(dir / "node_modules" / "mdb-reader")) {
+      std::ofstream(dir / "package.json") << "{\"name\":\"writer-oracle\",\"private\":true,\"type\":\"module\"}\n";
+      const Output r = run("cd " + shellQuote(dir.string()) +
+                        " && npm install --no-audit --no-fund mdb-reader >/dev/null");
+      if (r.status != 0) return std::string();
+    }
+    const std::filesystem::path source =
+        std::filesystem::path(__FILE__).parent_path().parent_path() / "writer_oracle" / "dump.mjs";
+    std::filesystem::copy_file(source, dir / "dump.mjs",
+                               std::filesystem::copy_options::overwrite_existing);
+    return (dir / "dump.mjs").string();
+  }();
+  return script;
+}
+
+}  // namespace writer_test
