@@ -74,6 +74,12 @@ frm_Upgrade::frm_Upgrade(Services services, QWidget* parent) : QMainWindow(paren
   if (services.clock) diagnostics_->setClock(services.clock);
   settings_ = std::make_unique<Settings>(*notifier_, services.dataFolder);
 
+  // The design's places were made for a small 8-point face; at the desktop's usual
+  // size, captions such as "Destination:" would not fit their labels.
+  QFont small = font();
+  small.setPixelSize(11);
+  small.setStretch(QFont::SemiCondensed);  // taken where the face has a narrower cut
+  setFont(small);
   auto* client = new QWidget(this);
   client->setObjectName("client");
   setCentralWidget(client);
