@@ -850,9 +850,10 @@ void DatabaseWriter::addQuery(const Query& query, const std::vector<PropertyMap>
   o.properties = properties;
   const std::int32_t id = addObject(o);
   for (const QueryRow& r : query.rows) {
-    s_->queryRows.push_back(Row{Value{r.attribute}, bytesOrNull(r.order),
-                                textOrNull(r.expression), Value{r.flag}, Value{},
-                                textOrNull(r.name1), textOrNull(r.name2), Value{id}});
+    // In MSysQueries' column order: Attribute, Expression, Flag, LvExtra, Name1, Name2, ObjectId, Order.
+    s_->queryRows.push_back(Row{Value{r.attribute}, textOrNull(r.expression), Value{r.flag}, Value{},
+                                textOrNull(r.name1), textOrNull(r.name2), Value{id},
+                                bytesOrNull(r.order)});
   }
 }
 

@@ -136,3 +136,28 @@ inline std::string mdbReaderScript() {
 }
 
 }  // namespace writer_test
+
+namespace writer_test {
+
+// mdb-reader's view of a database: "table"/"columns"/"row" lines (see dump.mjs).
+inline std::vector<std::string> mdbReaderLines(const std::string& file, bool system = false) {
+  const std::string script = mdbReaderScript();
+  std::vector<std::string> lines;
+  if (script.empty()) return lines;
+  const Output r = run("node " + shellQuote(script) + " " + shellQuote(file) + (system ? " --system" : ""));
+  std::stringstream in(r.out);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+#define SKIP_WITHOUT_MDB_READER()                                              \
+  if (::writer_test::mdbReaderScript().empty()) {                              \
+    GTEST_SKIP() << "node, npm or mdb-reader are not available";               \
+  }
+#define SKIP_WITHOUT_MDBTOOLS()                                                \
+  if (!::writer_test::haveTool("mdb-export")) {                                \
+    GTEST_SKIP() << "mdbtools are not installed";                              \
+  }
+
+}  // namespace writer_test

@@ -1,24 +1,28 @@
-// Prints every table of each database given, as mdb-reader reads it, as JSON:
-// {"tables": {"name": {"columns": [{"name","type"}], "rows": [[...]]}}}.
-// Binary values as hex; dates as ISO text.
+// Prints each table of a database as mdb-reader reads it, one line per row:
+//   table <name> <rowCount>
+//   columns <name>:<type> ...
+//   row <value>\t<value>...    (JSON values; binary as hex, dates as ISO text)
+// With --system the system tables are included.
 import { readFileSync } from "node:fs";
 import MDBReader from "mdb-reader";
 
-const file = process.argv[2];
-const db = new MDBReader(readFileSync(file));
-const out = { tables: {} };
+const db = new MDBReader(readFileSync(process.argv[2]));
 const names = db.getTableNames({ normalTables: true, systemTables: process.argv[3] === "--system" });
+const lines = [];
 for (const name of names) {
   const t = db.getTable(name);
-  const columns = t.getColumns().map((c) => ({ name: c.name, type: c.type }));
-  const rows = t.getData().map((r) =>
-    columns.map((c) => {
+  const columns = t.getColumns();
+  lines.push(`table ${name} ${t.rowCount}`);
+  lines.push("columns " + columns.map((c) => `${c.name}:${c.type}`).join(" "));
+  for (const r of t.getData()) {
+    const values = columns.map((c) => {
       const v = r[c.name];
-      if (v === null || v === undefined) return null;
-      if (v instanceof Date) return v.toISOString();
-      if (Buffer.isBuffer(v)) return v.toString("hex");
-      return v;
-    }));
-  out.tables[name] = { columns, rows, rowCount: t.rowCount };
+      if (v === null || v === undefined) return "null";
+      if (v instanceof Date) return JSON.stringify(v.toISOString());
+      if (Buffer.isBuffer(v)) return JSON.stringify(v.toString("hex"));
+      return JSON.stringify(v);
+    });
+    lines.push("row " + values.join("\t"));
+  }
 }
-console.log(JSON.stringify(out));
+console.log(lines.join("\n"));

@@ -1,0 +1,116 @@
+// Index trees the writer builds: structure checked page by page, and the
+// system tables compared with the ones Jet wrote in corpus files.
+#include <gtest/gtest.h>
+
+#include "jet/database_writer.h"
+#include "jet/error.h"
+#include "tests/corpus.h"
+#include "tests/jet/writer_checker.h"
+#include "tests/jet/writer_support.h"
+
+namespace {
+
+using namespace jet;
+using namespace writer_test;
+
+PhysicalIndex physical(std::vector<IndexColumn> columns, std::uint8_t flags) {
+  PhysicalIndex p;
+  p.columns = std::move(columns);
+  p.flags = flags;
+  return p;
+}
+
+Index logical(const std::string& name, std::uint32_t number, std::uint32_t real, std::uint8_t kind = 0) {
+  Index i;
+  i.name = name;
+  i.number = number;
+  i.physicalIndex = real;
+  i.kind = kind;
+  return i;
+}
+
+TableDef indexedTable() {
+  TableDef t;
+  t.name = "Indexed";
+  t.columns = {column("Id", ColumnType::Long, 0, 0, kColumnAutoLong),
+               column("Word", ColumnType::Text, 1, 200), column("Yes", ColumnType::Boolean, 2),
+               column("Amount", ColumnType::Double, 3), column("Maybe", ColumnType::Integer, 4)};
+  t.physicalIndexes = {physical({{0, true}}, kIndexUnique | kIndexRequired),
+                       physical({{1, true}}, 0),
+                       physical({{2, true}, {3, false}}, 0),
+                       physical({{4, true}}, kIndexIgnoreNulls)};
+  t.indexes = {logical("PrimaryKey", 0, 0, 1), logical("Word", 1, 1), logical("YesAmount", 2, 2),
+               logical("Maybe", 3, 3)};
+  return t;
+}
+
+Row indexedRow(std::size_t i) {
+  std::string word = "w" + std::to_string((i * 7919) % 5003) + std::string(i % 40, 'z');
+  return Row{Value{static_cast<std::int32_t>(i + 1)}, Value{word}, Value{i % 2 == 0},
+             Value{static_cast<double>((i * 31) % 1000) - 500.25},
+             i % 5 == 0 ? Value{} : Value{static_cast<std::int16_t>(i % 300)}};
+}
+
+TEST(WriterIndex, LargeIndexesAreValidTreesWithOneEntryPerRow) {
+  const std::size_t count = 30000;
+  Scratch dir;
+  const std::string path = dir.file("indexed.mdb");
+  std::uint32_t tdef;
+  {
+    DatabaseWriter w(path);
+    GeneratedRows rows(count, indexedRow);
+    tdef = w.addTable(indexedTable(), rows);
+    w.finish();
+  }
+  FileCheck check(path);
+  for (std::uint32_t system = 2; system <= 5; ++system) check.checkTable(system);
+  EXPECT_EQ(check.checkTable(tdef), count);
+  check.checkAllPagesOwned();
+  // All rows in the first three indexes, the ignore-nulls one without the nulls.
+  EXPECT_EQ(check.indexEntries() - check.indexEntries() % 1000 >= 3 * count, true);
+}
+
+TEST(WriterIndex, EveryIndexOfTheCatalogHoldsAllItsRows) {
+  Scratch dir;
+  const std::string path = dir.file("catalog.mdb");
+  std::vector<std::uint32_t> tables;
+  {
+    DatabaseWriter w(path);
+    for (int k = 0; k < 300; ++k) {
+      TableDef t = indexedTable();
+      t.name = "Table " + std::to_string(k);
+      GeneratedRows rows(k % 7, indexedRow);
+      tables.push_back(w.addTable(t, rows));
+    }
+    w.finish();
+  }
+  FileCheck check(path);
+  EXPECT_EQ(check.checkTable(2), 8u + 300u) << "MSysObjects rows";
+  for (std::uint32_t system = 3; system <= 5; ++system) check.checkTable(system);
+  for (std::uint32_t t : tables) check.checkTable(t);
+  check.checkAllPagesOwned();
+}
+
+TEST(WriterIndex, AUniqueIndexRefusesADuplicateKey) {
+  Scratch dir;
+  DatabaseWriter w(dir.file("dup.mdb"));
+  Rows rows({indexedRow(0), indexedRow(0)});
+  EXPECT_THROW(w.addTable(indexedTable(), rows), jet::Error);
+}
+
+TEST(WriterIndex, AnEmptyIndexIsOneEmptyLeaf) {
+  Scratch dir;
+  const std::string path = dir.file("none.mdb");
+  std::uint32_t tdef;
+  {
+    DatabaseWriter w(path);
+    Rows rows({});
+    tdef = w.addTable(indexedTable(), rows);
+    w.finish();
+  }
+  FileCheck check(path);
+  EXPECT_EQ(check.checkTable(tdef), 0u);
+  EXPECT_EQ(check.indexEntries(), 0u);
+}
+
+}  // namespace
