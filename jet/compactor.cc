@@ -65,8 +65,26 @@ std::optional<std::int32_t> writerOwnsObject(const CatalogEntry& e) {
   return std::nullopt;
 }
 
-// Jet 3 and older count text lengths in characters; Jet 4 in UTF-16 bytes.
+// The definition as the Jet 4 writer takes it. Columns are numbered in their
+// order (the writer keeps number order, and a Jet 2 column's number is only a
+// storage position), index columns follow; Jet 3 and older count text lengths
+// in characters, Jet 4 in UTF-16 bytes.
 TableDef asJet4(TableDef def, JetVersion from) {
+  std::map<std::uint16_t, std::uint16_t> renumber;
+  for (std::size_t i = 0; i < def.columns.size(); ++i) {
+    renumber[def.columns[i].number] = static_cast<std::uint16_t>(i);
+    def.columns[i].number = static_cast<std::uint16_t>(i);
+  }
+  for (auto& index : def.physicalIndexes) {
+    for (auto& c : index.columns) {
+      const auto it = renumber.find(c.columnNumber);
+      if (it == renumber.end()) {
+        throw damaged(Where{def.name}, "an index names column number " +
+                                           std::to_string(c.columnNumber) + ", which does not exist");
+      }
+      c.columnNumber = it->second;
+    }
+  }
   if (from == JetVersion::Jet4) return def;
   for (auto& c : def.columns) {
     if (c.type == ColumnType::Text) c.length = static_cast<std::uint16_t>(std::min(2 * c.length, 510));
