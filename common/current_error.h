@@ -35,7 +35,7 @@ inline constexpr long kErrPathNotFound = 76;
 // Any error that knows its number (engine::EngineError, jet::Error, RuntimeError);
 // the description comes from description() where there is one, else from what().
 template <class E>
-  requires requires(const E& e) { e.number(); }
+requires requires(const E& e) { e.number(); }
 CurrentError currentErrorOf(const E& e) {
   if constexpr (requires { e.description(); }) {
     const auto d = e.description();

@@ -22,8 +22,8 @@ RuntimeError fileError(const QFile& file, const QString& path) {
   if (file.error() == QFileDevice::PermissionsError) {
     return RuntimeError(kErrPermissionDenied, "Permission denied: '" + path + "'");
   }
-  return RuntimeError(kErrFileAccess, "Path/File access error: '" + path + "' (" +
-                                          file.errorString() + ")");
+  return RuntimeError(kErrFileAccess,
+                      "Path/File access error: '" + path + "' (" + file.errorString() + ")");
 }
 
 // Restores a flag on every way out of a scope.
@@ -74,7 +74,8 @@ void Diagnostics::AddOutput(const QString& text) {
 
 // Into the history only; growth keeps ten spare positions above the count.
 void Diagnostics::record(const QString& message) {
-  if (count_ >= historyLimit_) throw RuntimeError(kErrOverflow, "Overflow: the trace history is full");
+  if (count_ >= historyLimit_)
+    throw RuntimeError(kErrOverflow, "Overflow: the trace history is full");
   ++count_;
   if (count_ > TraceUpperBound()) history_.resize(static_cast<std::size_t>(count_) + kGrowth + 1);
   history_[static_cast<std::size_t>(count_)] = message;

@@ -6,9 +6,7 @@
 
 namespace {
 
-bool sameName(const QString& a, const QString& b) {
-  return a.compare(b, Qt::CaseInsensitive) == 0;
-}
+bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 bool needsEscape(QChar c) {
   return c == '%' || c == '=' || c.unicode() < 0x20 || c.unicode() == 0x7f;
@@ -58,8 +56,7 @@ std::optional<IniFile::Entry> IniFile::entryAt(const QStringList& lines, qsizety
   return Entry{i, line.left(eq).trimmed(), line.mid(eq + 1).trimmed()};
 }
 
-std::optional<std::pair<qsizetype, qsizetype>> IniFile::sectionRange(
-    const QString& section) const {
+std::optional<std::pair<qsizetype, qsizetype>> IniFile::sectionRange(const QString& section) const {
   for (qsizetype i = 0; i < lines_.size(); ++i) {
     const auto name = sectionName(lines_[i]);
     if (!name || !sameName(*name, section)) continue;

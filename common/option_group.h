@@ -31,7 +31,8 @@ class OptionGroup {
   void setReporter(Notifier* notifier) { reporter_ = notifier; }
   Notifier* reporter() const { return reporter_; }
 
-  // Selects `button`; when it was not selected, runs the click procedure once. True when it was new.
+  // Selects `button`; when it was not selected, runs the click procedure once. True when it was
+  // new.
   bool select(int index, QRadioButton* button);
   void click(int index) const {
     if (handler_) handler_(index);

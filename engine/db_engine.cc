@@ -1,5 +1,6 @@
 #include "engine/db_engine.h"
 
+#include "jet/compactor.h"
 #include "jet/database.h"
 #include "jet/error.h"
 
@@ -52,9 +53,13 @@ Workspace& DBEngine::Workspaces(int index) {
 }
 
 void DBEngine::CompactDatabase(const std::string& src, const std::string& dst, long options) {
-  (void)src;
-  (void)dst;
-  fail(3251, "Compacting to version code " + std::to_string(options) + " is not yet supported.");
+  try {
+    jet::compactDatabase(src, dst, options);
+  } catch (const jet::Error& e) {
+    fail(e.number(), e.what());
+  } catch (const std::bad_alloc&) {
+    fail(7, "Out of memory while compacting '" + src + "'.");
+  }
 }
 
 void DBEngine::fail(long number, const std::string& description) {

@@ -110,8 +110,10 @@ bool Jet12RowScanner::next(Jet12RawRow& row) {
     PageBytes target;
     dataPage(file_, targetPage, table_, target);
     const Slot moved = slotAt(file_, target, targetPage, targetSlot);
-    if (!(moved.flags & L::kSlotLive)) {
-      throw damaged(file_.where(pageNumber_), "a moved row points to an empty slot");
+    // Only a slot marked as moved here is skipped by the page scan; anything
+    // else would be read twice or not be a row at all.
+    if ((moved.flags & (L::kSlotLive | L::kSlotPointer)) != (L::kSlotLive | L::kSlotPointer)) {
+      throw damaged(file_.where(pageNumber_), "a moved row points to a slot not marked as moved");
     }
     row = moved.row;
     return true;

@@ -158,7 +158,7 @@ std::string parameters(const Query& q) {
 
 std::string Query::sql() const {
   const auto type = rowsOf(*this, kType);
-  const int kind = type.empty() ? kSelect : type[0]->flag;
+  const int kind = type.empty() ? static_cast<int>(kSelect) : type[0]->flag;
   const std::string target = type.empty() ? "" : "[" + type[0]->name1 + "]";
   const std::string from = fromClause(*this);
   const std::string fromText = from.empty() ? "" : "\nFROM " + from;
@@ -180,10 +180,10 @@ std::string Query::sql() const {
     case kDelete: body = "DELETE " + columnList(*this) + fromText + tail(*this); break;
     case kDdl:
     case kPassThrough: {
-      std::vector<std::string> parts;
-      for (const QueryRow* r : rowsOf(*this, kColumn)) parts.push_back(r->expression);
-      for (const QueryRow* r : rowsOf(*this, kWhere)) parts.push_back(r->expression);
-      body = joined(parts, "\n");
+      // The statement is stored whole in the type row, NUL-terminated.
+      std::string text = type.empty() ? std::string() : type[0]->expression;
+      while (!text.empty() && (text.back() == '\0' || text.back() == ';')) text.pop_back();
+      body = text;
       break;
     }
     case kUnion: {

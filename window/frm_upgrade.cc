@@ -1,11 +1,11 @@
 #include "window/frm_upgrade.h"
 
 #include <QAction>
-#include <QCloseEvent>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QEvent>
-#include <QFocusEvent>
 #include <QFileDialog>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -26,7 +26,9 @@
 
 namespace {
 
-constexpr int px(int twips) { return (twips + frm_Upgrade::kTwipsPerPixel / 2) / frm_Upgrade::kTwipsPerPixel; }
+constexpr int px(int twips) {
+  return (twips + frm_Upgrade::kTwipsPerPixel / 2) / frm_Upgrade::kTwipsPerPixel;
+}
 
 // Puts a control at its design place, given in twips relative to its container.
 template <class W>
@@ -74,6 +76,12 @@ frm_Upgrade::frm_Upgrade(Services services, QWidget* parent) : QMainWindow(paren
   if (services.clock) diagnostics_->setClock(services.clock);
   settings_ = std::make_unique<Settings>(*notifier_, services.dataFolder);
 
+  // The design's places were made for a small 8-point face; at the desktop's usual
+  // size, captions such as "Destination:" would not fit their labels.
+  QFont small = font();
+  small.setPixelSize(11);
+  small.setStretch(QFont::SemiCondensed);  // taken where the face has a narrower cut
+  setFont(small);
   auto* client = new QWidget(this);
   client->setObjectName("client");
   setCentralWidget(client);
@@ -171,8 +179,8 @@ void frm_Upgrade::createTopRow(QWidget* client) {
   Cmd_LoadTreeView.add(0, place(button(client, "load", "re-load treeview "),
                                 element("Cmd_LoadTreeView", 0), 4725, 120, 495, 255));
   lbl_CheckedCount = place(new QLabel(client), "lbl_CheckedCount", 5400, 120, 375, 255);
-  lbl_Caption.add(1, place(new QLabel("Destination:", client), element("lbl_Caption", 1), 5880,
-                           120, 855, 255));
+  lbl_Caption.add(
+      1, place(new QLabel("Destination:", client), element("lbl_Caption", 1), 5880, 120, 855, 255));
   Lbl_Folder.add(1, place(new QLabel(client), element("Lbl_Folder", 1), 6735, 120, 3615, 255));
   Cmd_GetFolder.add(1, place(button(client, "...", "Locate destination drive or folder"),
                              element("Cmd_GetFolder", 1), 10350, 120, 495, 255));
@@ -193,10 +201,10 @@ void frm_Upgrade::createFooter(QWidget* client) {
   Pic_Footer = place(new QWidget(client), "Pic_Footer", 0, 6735, 12105, 855);
 
   Frame1 = place(new QGroupBox("Mode...", Pic_Footer), "Frame1", 120, 0, 2295, 735);
-  Opt_Method.add(0, place(new QRadioButton("Save as", Frame1), element("Opt_Method", 0), 240, 300,
-                          975, 255));
-  Opt_Method.add(1, place(new QRadioButton("Export", Frame1), element("Opt_Method", 1), 1335, 300,
-                          855, 255));
+  Opt_Method.add(
+      0, place(new QRadioButton("Save as", Frame1), element("Opt_Method", 0), 240, 300, 975, 255));
+  Opt_Method.add(
+      1, place(new QRadioButton("Export", Frame1), element("Opt_Method", 1), 1335, 300, 855, 255));
   Opt_Method(1)->setChecked(true);
 
   Lbl_Help = place(new QLabel(Pic_Footer), "Lbl_Help", 2415, 0, 3255, 735);
@@ -215,7 +223,8 @@ void frm_Upgrade::createFooter(QWidget* client) {
   Frame2 = place(new QGroupBox("Version", Pic_Footer), "Frame2", 5880, 0, 2295, 735);
   Opt_Jet.add(2, place(new QRadioButton("2.0", Frame2), element("Opt_Jet", 2), 120, 360, 615, 195));
   Opt_Jet.add(3, place(new QRadioButton("3.0", Frame2), element("Opt_Jet", 3), 840, 360, 615, 195));
-  Opt_Jet.add(4, place(new QRadioButton("4.0", Frame2), element("Opt_Jet", 4), 1560, 330, 615, 195));
+  Opt_Jet.add(4,
+              place(new QRadioButton("4.0", Frame2), element("Opt_Jet", 4), 1560, 330, 615, 195));
 
   Cmd_Upgrade = place(button(Pic_Footer, "Upgrade"), "Cmd_Upgrade", 9720, 360, 1095, 375);
   Cmd_Close = place(button(Pic_Footer, "Close"), "Cmd_Close", 10920, 360, 1095, 375);
@@ -245,11 +254,10 @@ void frm_Upgrade::createMenus() {
 
 void frm_Upgrade::setFocusOrder() {
   const QList<QWidget*> order = {
-      Cmd_Find,         Lst_Files,           lst_Output,          tv_Files(0),
-      Chk_Trace,        Chk_TreeView,        Cmd_GetFolder(0),    Cmd_LoadTreeView(0),
-      Cmd_LoadTreeView(1), Cmd_GetFolder(1), tv_Files(1),         Opt_Method(1),
-      Opt_Method(0),    Cmd_Close,           Cmd_Upgrade,         Opt_Jet(4),
-      Opt_Jet(3),       Opt_Jet(2)};
+      Cmd_Find,     Lst_Files,        lst_Output,          tv_Files(0),         Chk_Trace,
+      Chk_TreeView, Cmd_GetFolder(0), Cmd_LoadTreeView(0), Cmd_LoadTreeView(1), Cmd_GetFolder(1),
+      tv_Files(1),  Opt_Method(1),    Opt_Method(0),       Cmd_Close,           Cmd_Upgrade,
+      Opt_Jet(4),   Opt_Jet(3),       Opt_Jet(2)};
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
   for (const OptionGroup* group : {&Opt_Method, &Opt_Jet}) {
     for (const auto& item : group->items()) item.second->installEventFilter(this);

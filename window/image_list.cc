@@ -27,7 +27,7 @@ QPixmap drawClosedFolder() {
   g.setPen(kOlive);
   g.setBrush(kYellow);
   g.drawPolygon(QPolygon({{1, 3}, {6, 3}, {7, 4}, {7, 5}, {1, 5}}));  // tab
-  g.drawRect(1, 5, 13, 8);                                             // body
+  g.drawRect(1, 5, 13, 8);                                            // body
   g.setPen(kBlack);
   g.drawLine(2, 14, 15, 14);  // shadow below and right
   g.drawLine(15, 6, 15, 14);

@@ -159,6 +159,7 @@ void DiagnosticsTest::aReportWithNoErrorShowsAnEmptyMessage() {
   Fixture f;
   f.d.ClassError("upgrade");
   QCOMPARE(f.boxes.texts(), QStringList({""}));
+  QCOMPARE(f.d.TraceHistory()[1], QString("Error:"));
   QCOMPARE(f.log(), crlf({"Trace...", "Error:"}));
 }
 

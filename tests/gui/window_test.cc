@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
@@ -16,8 +17,9 @@
 #include <optional>
 
 #include "common/app_info.h"
-#include "engine/db_engine.h"
 #include "common/diagnostics.h"
+#include "common/message_box_notifier.h"
+#include "engine/db_engine.h"
 #include "modal_guard.h"
 #include "recording_notifier.h"
 #include "window/frm_upgrade.h"
@@ -48,8 +50,8 @@ const std::vector<DesignControl>& design() {
       {"Lbl_Folder(1)", "QLabel", "client", std::nullopt, "", 6735, 120, 3615, 255},
       {"Cmd_GetFolder(1)", "QPushButton", "client", "...", "Locate destination drive or folder",
        10350, 120, 495, 255},
-      {"Cmd_LoadTreeView(1)", "QPushButton", "client", "load", "re-load treeview ", 10845, 120,
-       495, 255},
+      {"Cmd_LoadTreeView(1)", "QPushButton", "client", "load", "re-load treeview ", 10845, 120, 495,
+       255},
       {"tv_Files(0)", "QTreeWidget", "client", std::nullopt, "", 240, 480, 5535, 4215},
       {"tv_Files(1)", "QTreeWidget", "client", std::nullopt, "", 5880, 480, 5535, 4215},
       {"lst_Output", "QListWidget", "client", std::nullopt, "", 240, 4800, 11175, 1785},
@@ -74,12 +76,12 @@ const std::vector<DesignControl>& design() {
   return controls;
 }
 
-const QStringList kFocusOrder = {
-    "Cmd_Find",         "Lst_Files",           "lst_Output",          "tv_Files(0)",
-    "Chk_Trace",        "Chk_TreeView",        "Cmd_GetFolder(0)",    "Cmd_LoadTreeView(0)",
-    "Cmd_LoadTreeView(1)", "Cmd_GetFolder(1)", "tv_Files(1)",         "Opt_Method(1)",
-    "Opt_Method(0)",    "Cmd_Close",           "Cmd_Upgrade",         "Opt_Jet(4)",
-    "Opt_Jet(3)",       "Opt_Jet(2)"};
+const QStringList kFocusOrder = {"Cmd_Find",         "Lst_Files",           "lst_Output",
+                                 "tv_Files(0)",      "Chk_Trace",           "Chk_TreeView",
+                                 "Cmd_GetFolder(0)", "Cmd_LoadTreeView(0)", "Cmd_LoadTreeView(1)",
+                                 "Cmd_GetFolder(1)", "tv_Files(1)",         "Opt_Method(1)",
+                                 "Opt_Method(0)",    "Cmd_Close",           "Cmd_Upgrade",
+                                 "Opt_Jet(4)",       "Opt_Jet(3)",          "Opt_Jet(2)"};
 
 QRect pixels(int left, int top, int width, int height) {
   return QRect(left / 15, top / 15, width / 15, height / 15);
@@ -152,8 +154,8 @@ class ControlInventory : public QObject {
   }
 
   void theSecondRowIsRealButOutOfSightAtDesignSize() {
-    for (const char* name : {"Chk_Trace", "Chk_TreeView", "Label1", "Cmd_Find", "Lst_Files",
-                             "Lbl_statusZ"}) {
+    for (const char* name :
+         {"Chk_Trace", "Chk_TreeView", "Label1", "Cmd_Find", "Lst_Files", "Lbl_statusZ"}) {
       QWidget* w = control(name);
       QVERIFY(w->isVisible());
       QVERIFY2(w->visibleRegion().isEmpty(), name);
@@ -245,8 +247,8 @@ class ControlInventory : public QObject {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       stops << QApplication::focusWidget()->objectName();
     }
-    QCOMPARE(stops, QStringList({"Opt_Method(1)", "Cmd_Close", "Cmd_Upgrade", "Opt_Jet(3)",
-                                 "Cmd_Find"}));
+    QCOMPARE(stops,
+             QStringList({"Opt_Method(1)", "Cmd_Close", "Cmd_Upgrade", "Opt_Jet(3)", "Cmd_Find"}));
     stops.clear();
     for (int i = 0; i < 3; ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
@@ -349,7 +351,8 @@ class WindowEvents : public QObject {
 
   void aReportListsTheEnginesErrors() {
     try {
-      engine::DBEngine::instance().Workspaces(0).OpenDatabase((dir_->path() + "/none.mdb").toStdString());
+      engine::DBEngine::instance().Workspaces(0).OpenDatabase(
+          (dir_->path() + "/none.mdb").toStdString());
       QFAIL("a missing file opened");
     } catch (const engine::EngineError& e) {
       window_->diagnostics().ClassError("UpgradeDatabase: none.mdb", currentErrorOf(e));
@@ -413,8 +416,8 @@ class StartAndClose : public QObject {
     const QString destination = w->Lbl_Folder(1)->text();
     QVERIFY(!QFile::exists(ini()));
     w->close();
-    QCOMPARE(iniBytes(), ("[general]\r\nSource=" + QDir::homePath() + "/Orvak\r\nDestination=" +
-                          destination + "\r\nMethod=1\r\nJet=3\r\n")
+    QCOMPARE(iniBytes(), ("[general]\r\nSource=" + QDir::homePath() +
+                          "/Orvak\r\nDestination=" + destination + "\r\nMethod=1\r\nJet=3\r\n")
                              .toLocal8Bit());
     QVERIFY(boxes_.boxes.empty());
   }
@@ -495,6 +498,54 @@ class StartAndClose : public QObject {
   }
 };
 
+// The real message boxes: inspected and answered from a timer while they are open.
+class MessageBoxes : public QObject {
+  Q_OBJECT
+ private:
+  struct Seen {
+    QString title, text;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+  };
+  // Answers the next box with `answer` and tells what it looked like.
+  static void answerNextBox(Seen& seen, QMessageBox::StandardButton answer) {
+    QTimer::singleShot(0, [&seen, answer] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      seen = {box->windowTitle(), box->text(), box->standardButtons(), box->icon()};
+      if (QAbstractButton* b = box->button(answer)) {
+        b->click();
+      } else {
+        box->close();
+      }
+    });
+  }
+
+ private slots:
+  void aNoticeHasTheTitleItsLinesAndOkOnly() {
+    ModalGuard guard;  // should the box not be answered, it is still closed
+    MessageBoxNotifier boxes;
+    Seen seen;
+    answerNextBox(seen, QMessageBox::Ok);
+    boxes.notice("Jetlift", "first\r\nsecond");
+    QCOMPARE(seen.title, QString("Jetlift"));
+    QCOMPARE(seen.text, QString("first\nsecond"));
+    QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+  }
+
+  void theQuestionHasOkCancelAndAQuestionIcon() {
+    ModalGuard guard;
+    MessageBoxNotifier boxes;
+    Seen seen;
+    answerNextBox(seen, QMessageBox::Ok);
+    QVERIFY(boxes.question("Jetlift", "Upgrade 2 MDB files to /d ?"));
+    QCOMPARE(seen.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    QCOMPARE(seen.icon, QMessageBox::Question);
+    answerNextBox(seen, QMessageBox::Cancel);
+    QVERIFY(!boxes.question("Jetlift", "Upgrade 2 MDB files to /d ?"));
+  }
+};
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   int failures = 0;
@@ -508,6 +559,10 @@ int main(int argc, char** argv) {
   }
   {
     StartAndClose t;
+    failures += QTest::qExec(&t, argc, argv);
+  }
+  {
+    MessageBoxes t;
     failures += QTest::qExec(&t, argc, argv);
   }
   return failures;

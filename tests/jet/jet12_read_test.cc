@@ -460,4 +460,62 @@ TEST(Jet12Catalog, QueriesAndRelationshipsNameObjectsThatExist) {
   }
 }
 
+TEST(Jet12Objects, RelationshipsComeFromMSysRelationships) {
+  // HOR holds Reference ... Reference9 (8 rows, one column pair each).
+  const auto raw = rawFile(kHor);
+  auto db = jet::Database::open(corpus::path(kHor));
+  const auto relationships = db->relationships();
+  ASSERT_EQ(relationships.size(), 8u);
+  for (const auto& r : relationships) {
+    SCOPED_TRACE(r.name);
+    EXPECT_TRUE(rawContains(raw, r.name));
+    ASSERT_EQ(r.columns.size(), 1u);
+    ASSERT_EQ(r.referencedColumns.size(), 1u);
+    EXPECT_NE(db->tableDef(r.table).column(r.columns[0]), nullptr);
+    EXPECT_NE(db->tableDef(r.referencedTable).column(r.referencedColumns[0]), nullptr);
+  }
+  EXPECT_EQ(relationships[0].table, "R_ProfesorCurso");
+  EXPECT_EQ(relationships[0].referencedTable, "M_Profesores");
+}
+
+TEST(Jet12Objects, QueriesAreRebuiltFromTheirMSysQueriesRows) {
+  // The WHERE expression of C_CursosPorPartir is stored as text in the file.
+  const auto raw = rawFile(kHor);
+  ASSERT_TRUE(rawContains(raw, "((M_Cursos.Vacantes>145))"));
+  auto db = jet::Database::open(corpus::path(kHor));
+  const auto queries = db->queries();
+  EXPECT_EQ(queries.size(), 14u);
+  bool found = false;
+  for (const auto& q : queries) {
+    if (q.name != "C_CursosPorPartir") continue;
+    found = true;
+    const std::string sql = q.sql();
+    EXPECT_NE(sql.find("M_Cursos.Vacantes>145"), std::string::npos) << sql;
+    EXPECT_NE(sql.find("FROM [M_Cursos]"), std::string::npos) << sql;
+  }
+  EXPECT_TRUE(found);
+}
+
+TEST(Jet12Objects, DatabasePropertiesNameTheAccessVersion) {
+  for (const char* file : {kHor, kWizard, kCraze}) {
+    SCOPED_TRACE(file);
+    auto db = jet::Database::open(corpus::path(file));
+    std::string version;
+    for (const auto& map : db->databaseProperties()) {
+      for (const auto& p : map.properties) {
+        if (p.name == "AccessVersion") version = show(p.value);
+      }
+    }
+    EXPECT_EQ(version, "02.00");
+  }
+}
+
+TEST(Jet12Objects, ColumnPropertiesOfATableAreRead) {
+  // Orders' KKD blob names "Order Date" as a column map (CRZ, visible in the bytes).
+  auto db = jet::Database::open(corpus::path(kCraze));
+  std::set<std::string> maps;
+  for (const auto& map : db->properties(db->tableEntry("Orders"))) maps.insert(map.name);
+  EXPECT_TRUE(maps.count("Order Date"));
+}
+
 }  // namespace

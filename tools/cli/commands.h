@@ -15,6 +15,8 @@ int runTables(const Args& args);
 int runSchema(const Args& args);
 int runDump(const Args& args);
 int runExport(const Args& args);
+int runCompact(const Args& args);
+int runSample(const Args& args);
 
 // Prints the usage text to stderr and returns 2.
 int badUsage(const std::string& why);

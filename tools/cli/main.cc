@@ -13,6 +13,9 @@ const char* const kUsage =
     "  schema FILE              tables, columns, indexes, relationships, queries as JSON\n"
     "  dump FILE [TABLE...]     every row of the tables (default: user tables) as JSON\n"
     "  export FILE TABLE        one table as CSV with a header line\n"
+    "  compact SRC DST [--to 2.0|3.0|4.0]\n"
+    "                           write SRC anew as DST (default: SRC's own version)\n"
+    "  sample DIR               write a small tree of sample databases into DIR\n"
     "Exit status: 0 success, 1 a file could not be read, 2 bad usage.\n";
 
 int badUsage(const std::string& why) {
@@ -44,5 +47,7 @@ int main(int argc, char** argv) {
   if (command == "schema") return cli::runSchema(args);
   if (command == "dump") return cli::runDump(args);
   if (command == "export") return cli::runExport(args);
+  if (command == "compact") return cli::runCompact(args);
+  if (command == "sample") return cli::runSample(args);
   return cli::badUsage("unknown command '" + command + "'");
 }

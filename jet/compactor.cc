@@ -1,0 +1,244 @@
+#include "jet/compactor.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <optional>
+
+#include "jet/database.h"
+#include "jet/database_writer.h"
+#include "jet/error.h"
+#include "jet/page_file.h"
+#include "jet/text.h"
+
+namespace jet {
+namespace {
+
+bool exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string folderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string temporaryBeside(const std::string& destination) {
+  static std::atomic<unsigned> counter{0};
+  const std::string folder = folderOf(destination);
+  const auto slash = destination.find_last_of('/');
+  const std::string name = slash == std::string::npos ? destination : destination.substr(slash + 1);
+  for (;;) {
+    std::string candidate = folder + "/." + name + ".compact-" + std::to_string(::getpid()) + "-" +
+                            std::to_string(counter++) + ".tmp";
+    if (!exists(candidate)) return candidate;
+  }
+}
+
+// The tables the writer makes itself, and the Jet 1.x/2.0 catalog tables that
+// later versions keep inside their table definitions.
+bool writerOwnsTable(const std::string& name) {
+  for (const char* own : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships",
+                          "MSysColumns", "MSysIndexes"}) {
+    if (equalsIgnoreCase(name, own)) return true;
+  }
+  return false;
+}
+
+// Containers and objects the writer creates, by name.
+std::optional<std::int32_t> writerOwnsObject(const CatalogEntry& e) {
+  if (e.type == kObjectContainer && equalsIgnoreCase(e.name, "Tables")) return kTablesContainerId;
+  if (e.type == kObjectContainer && equalsIgnoreCase(e.name, "Databases")) {
+    return kDatabasesContainerId;
+  }
+  if (e.type == kObjectContainer && equalsIgnoreCase(e.name, "Relationships")) {
+    return kRelationshipsContainerId;
+  }
+  if (e.type == kObjectDatabase && equalsIgnoreCase(e.name, "MSysDb")) return kMSysDbId;
+  return std::nullopt;
+}
+
+// The definition as the Jet 4 writer takes it. Columns are numbered in their
+// order (the writer keeps number order, and a Jet 2 column's number is only a
+// storage position), index columns follow; Jet 3 and older count text lengths
+// in characters, Jet 4 in UTF-16 bytes.
+TableDef asJet4(TableDef def, JetVersion from) {
+  std::map<std::uint16_t, std::uint16_t> renumber;
+  for (std::size_t i = 0; i < def.columns.size(); ++i) {
+    renumber[def.columns[i].number] = static_cast<std::uint16_t>(i);
+    def.columns[i].number = static_cast<std::uint16_t>(i);
+  }
+  for (auto& index : def.physicalIndexes) {
+    for (auto& c : index.columns) {
+      const auto it = renumber.find(c.columnNumber);
+      if (it == renumber.end()) {
+        throw damaged(Where{def.name}, "an index names column number " +
+                                           std::to_string(c.columnNumber) + ", which does not exist");
+      }
+      c.columnNumber = it->second;
+    }
+  }
+  if (from == JetVersion::Jet4) return def;
+  for (auto& c : def.columns) {
+    if (c.type == ColumnType::Text) c.length = static_cast<std::uint16_t>(std::min(2 * c.length, 510));
+  }
+  return def;
+}
+
+// The long values and dates of MSysObjects rows, which the catalog entries do not carry.
+struct ObjectExtras {
+  Bytes lv, lvModule, lvExtra;
+  double dateCreate = 0, dateUpdate = 0;
+};
+
+std::map<std::int32_t, ObjectExtras> readObjectExtras(const Database& db) {
+  std::map<std::int32_t, ObjectExtras> out;
+  const CatalogEntry* objects = nullptr;
+  for (const auto& e : db.objects()) {
+    if (e.isLocalTable() && equalsIgnoreCase(e.name, "MSysObjects")) objects = &e;
+  }
+  if (objects == nullptr) return out;
+  const TableDef def = db.tableDef(*objects);
+  auto column = [&](const char* name) -> int {
+    for (std::size_t i = 0; i < def.columns.size(); ++i) {
+      if (equalsIgnoreCase(def.columns[i].name, name)) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  const int id = column("Id"), lv = column("Lv"), lvModule = column("LvModule"),
+            lvExtra = column("LvExtra"), created = column("DateCreate"),
+            updated = column("DateUpdate");
+  if (id < 0) return out;
+  auto bytes = [](const Row& row, int at) -> Bytes {
+    if (at < 0) return {};
+    if (const auto* b = std::get_if<Bytes>(&row[at])) return *b;
+    return {};
+  };
+  auto date = [](const Row& row, int at) -> double {
+    if (at < 0) return 0;
+    if (const auto* d = std::get_if<DateTime>(&row[at])) return d->oaDate;
+    return 0;
+  };
+  auto rows = db.rows(def);
+  Row row;
+  while (rows->next(row)) {
+    const auto* key = std::get_if<std::int32_t>(&row[id]);
+    if (key == nullptr) continue;
+    out[*key] = ObjectExtras{bytes(row, lv), bytes(row, lvModule), bytes(row, lvExtra),
+                             date(row, created), date(row, updated)};
+  }
+  return out;
+}
+
+void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptions& options) {
+  const auto extras = readObjectExtras(db);
+  auto extrasOf = [&](std::int32_t id) {
+    const auto it = extras.find(id);
+    return it == extras.end() ? ObjectExtras{} : it->second;
+  };
+  for (const auto& e : db.objects()) {
+    if (!e.isLocalTable() || writerOwnsTable(e.name)) continue;
+    if (options.onTable) options.onTable(e.name);
+    const TableDef def = db.tableDef(e);
+    auto rows = db.rows(def);
+    const ObjectExtras x = extrasOf(e.id);
+    writer.addTable(asJet4(def, db.version()), *rows,
+                    TableObject{e.flags, db.properties(e), x.dateCreate, x.dateUpdate});
+  }
+  // Other objects, parents before children: containers first.
+  std::map<std::int32_t, std::int32_t> newId = {{kRootParentId, kRootParentId}};
+  for (const auto& e : db.objects()) {
+    if (auto own = writerOwnsObject(e)) newId[e.id] = *own;
+  }
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const auto& e : db.objects()) {
+      const bool container = e.type == kObjectContainer;
+      if ((pass == 0) != container) continue;
+      if (e.isLocalTable() || e.type == kObjectQuery || e.type == kObjectRelationship) continue;
+      if (newId.count(e.id) != 0) continue;
+      const ObjectExtras x = extrasOf(e.id);
+      CatalogObject o;
+      o.name = e.name;
+      o.type = e.type;
+      const auto parent = newId.find(e.parentId);
+      o.parentId = parent != newId.end() ? parent->second : kRootParentId;
+      o.flags = e.flags;
+      o.properties = db.properties(e);
+      o.lv = x.lv;
+      o.lvModule = x.lvModule;
+      o.lvExtra = x.lvExtra;
+      o.database = e.database;
+      o.connect = e.connect;
+      o.foreignName = e.foreignName;
+      o.dateCreate = x.dateCreate;
+      o.dateUpdate = x.dateUpdate;
+      newId[e.id] = writer.addObject(o);
+    }
+  }
+  for (const auto& q : db.queries()) {
+    std::vector<PropertyMap> properties;
+    for (const auto& e : db.objects()) {
+      if (e.id == q.id) properties = db.properties(e);
+    }
+    writer.addQuery(q, properties);
+  }
+  for (const auto& r : db.relationships()) writer.addRelationship(r);
+  writer.setDatabaseProperties(db.databaseProperties());
+}
+
+// Links the finished file in under its final name; never replaces a file.
+void linkIntoPlace(const std::string& temp, const std::string& destination) {
+  if (::link(temp.c_str(), destination.c_str()) != 0) {
+    const int err = errno;
+    if (err == EEXIST) throw destinationExists(destination);
+    throw writeFailed(destination, std::strerror(err));
+  }
+  ::unlink(temp.c_str());
+  const int dir = ::open(folderOf(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+}
+
+}  // namespace
+
+void compactDatabase(const std::string& source, const std::string& destination, long versionCode,
+                     const CompactOptions& options) {
+  if (destination.empty()) throw invalidPath(destination, "the path is empty");
+  if (exists(destination)) throw destinationExists(destination);
+  auto db = Database::open(source);
+  JetVersion target = db->version();
+  switch (versionCode) {
+    case kCompactSame: break;
+    case kCompactJet40: target = JetVersion::Jet4; break;
+    case kCompactJet30: target = JetVersion::Jet3; break;
+    case kCompactJet20: target = JetVersion::Jet2; break;
+    default:
+      throw unsupported(source, "version code " + std::to_string(versionCode) + " names no Jet version");
+  }
+  if (target != JetVersion::Jet4) {
+    throw unsupported(source, "writing Jet " + versionText(target) + " files is not supported yet");
+  }
+  const std::string temp = temporaryBeside(destination);
+  try {
+    WriterOptions wo;
+    wo.codePage = db->header().codePage == 0 ? 1252 : db->header().codePage;
+    DatabaseWriter writer(temp, wo);
+    copyContents(*db, writer, options);
+    writer.finish();
+    linkIntoPlace(temp, destination);
+  } catch (...) {
+    ::unlink(temp.c_str());
+    throw;
+  }
+}
+
+}  // namespace jet

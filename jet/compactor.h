@@ -1,0 +1,29 @@
+// compactDatabase: writes everything a database holds into a new file at a
+// target Jet version. The source is only read. The result is built in a
+// temporary file beside the destination, flushed, and linked into place only
+// when complete, so a failure or a kill leaves no destination or a whole one.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace jet {
+
+// Version codes: 0 = the source's own version, 16 = Jet 2.0, 32 = Jet 3.0, 64 = Jet 4.0.
+inline constexpr long kCompactSame = 0;
+inline constexpr long kCompactJet20 = 16;
+inline constexpr long kCompactJet30 = 32;
+inline constexpr long kCompactJet40 = 64;
+
+struct CompactOptions {
+  // Called before each table is copied; for progress displays.
+  std::function<void(const std::string& table)> onTable;
+};
+
+// Throws jet::Error: 3204 when `destination` exists, the reader's errors for
+// the source, writeFailed for the destination, unsupported for a target the
+// engine cannot write.
+void compactDatabase(const std::string& source, const std::string& destination, long versionCode,
+                     const CompactOptions& options = {});
+
+}  // namespace jet
