@@ -252,9 +252,11 @@ TableDef normalise(const TableDef& in, const std::string& what) {
     if (c.name.empty() || c.name.size() > 64 * 3) throw unsupported(what, "a column name is empty or too long");
     const std::uint8_t keep = c.flags & (kColumnAutoLong | kColumnReplication | kColumnAutoGuid |
                                          kColumnHyperlink | 0x20);
-    if (isFixedType(c.type)) {
+    // Type 0x11 is the fixed-size binary of Access's MSysAccessObjects.Data: its size is the column's.
+    const bool fixedBinary = static_cast<std::uint8_t>(c.type) == 0x11 && c.length != 0;
+    if (isFixedType(c.type) || fixedBinary) {
       c.flags = keep | kColumnFixed | kColumnNullable;
-      c.length = fixedLength(c.type);
+      if (!fixedBinary) c.length = fixedLength(c.type);
       c.varIndex = varIndex;
       if (c.type == ColumnType::Boolean) {
         c.fixedOffset = 0;

@@ -73,7 +73,13 @@ void putFixed(std::span<std::uint8_t> out, const Column& c, const Value& v,
       putU32(out, at + 13, static_cast<std::uint32_t>(d.low));
       return;
     }
-    default: wrongValue(what, c);
+    default: {
+      // A fixed-size binary type (0x11): the bytes, zero-padded to the column's size.
+      const Bytes& b = valueAs<Bytes>(v, what, c);
+      if (b.size() > c.length) wrongValue(what, c);
+      putBytes(out, at, b);
+      return;
+    }
   }
 }
 
