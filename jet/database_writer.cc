@@ -548,6 +548,7 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
   const RowShape shape = rowShape(t);
   TableLongValues longValues(out);
   std::vector<std::vector<IndexEntry>> entries(t.physicalIndexes.size());
+  std::vector<std::uint32_t> nullEntries(t.physicalIndexes.size(), 0);
   std::vector<std::uint32_t> dataPages, roomyPages;
   std::unique_ptr<RowPage> page;
   std::uint32_t pageNumber = 0;
@@ -582,6 +583,7 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
         appendIndexKey(e.key, c.type, v, ic.ascending, what + ", column '" + c.name + "'");
       }
       if (allNull && (p.flags & kIndexIgnoreNulls)) continue;
+      if (allNull) ++nullEntries[r];
       entries[r].push_back(std::move(e));
     }
     for (std::size_t i = 0; i < t.columns.size() && i < row.size(); ++i) {
@@ -616,7 +618,9 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
     for (std::size_t k = 0; k < v.size(); ++k) {
       if (k == 0 || !v[k].sameKey(v[k - 1])) ++real.distinct;
     }
-    if ((t.physicalIndexes[r].flags & kIndexUnique) && real.distinct != real.entries) {
+    // Jet lets a unique index hold any number of all-null keys (one distinct key between them).
+    const std::uint32_t nullDuplicates = nullEntries[r] > 0 ? nullEntries[r] - 1 : 0;
+    if ((t.physicalIndexes[r].flags & kIndexUnique) && real.entries - real.distinct > nullDuplicates) {
       throw unsupported(what, "a unique index holds the same key twice");
     }
     const WrittenIndex tree = writeIndexTree(out, pt.firstPage, v);
