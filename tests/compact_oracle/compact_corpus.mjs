@@ -30,6 +30,18 @@ const kRefused = [
   { why: /database password/, reason: "protected by a database password (3031)" },
 ];
 
+// Compactions that are refused on purpose today, with the reason; each must
+// fail with its message (a refusal is safe: no file is written).
+const kKnownRefusals = [
+  { file: "jet4-address-database1.mdb", message: /index sort order table does not cover/,
+    reason: "a system attachment table indexes a text value with characters past U+00FF, which the " +
+      "writer's General sort order table does not hold yet; it refuses rather than write a wrong key" },
+  { file: "jet4-testdatabase-database1.mdb", message: /index sort order table does not cover/,
+    reason: "as above (attachment file names with characters past U+00FF)" },
+  { file: "jet4-vb6-book-db.mdb", message: /index sort order table does not cover/,
+    reason: "as above (a module named in Chinese: MSysObjects.Name is indexed)" },
+];
+
 function main() {
   if (!run("mdb-ver", ["-M"]).ok && !run("mdb-export", ["--version"]).ok) {
     console.log("SKIP: mdbtools missing");
@@ -54,7 +66,13 @@ function main() {
     }
     const dst = path.join(work, name.replace(/\.[^.]+$/, "") + ".mdb");
     const c = run(cli, ["compact", src, dst, "--to", "4.0"]);
-    if (!c.ok) { failures.push(`${name}: compact failed: ${c.err.trim()}`); continue; }
+    const known = kKnownRefusals.find((k) => k.file === name);
+    if (!c.ok) {
+      if (known && known.message.test(c.err)) refused.push(`${name}: compaction refused: ${known.reason}`);
+      else failures.push(`${name}: compact failed: ${c.err.trim()}`);
+      continue;
+    }
+    if (known) console.log(`NOTE   ${name} compacts now; its entry in kKnownRefusals can go`);
     compacted.push(path.basename(dst));
     const after = run(cli, ["dump", dst]);
     if (!after.ok) { failures.push(`${name}: the result does not dump: ${after.err.trim()}`); continue; }
@@ -81,7 +99,7 @@ function main() {
   if (oracle.code === kSkip) { console.log("SKIP: oracle comparison unavailable"); process.exit(kSkip); }
   if (!oracle.ok) failures.push("the oracles read the compacted files otherwise (FAIL lines above)");
   for (const f of failures) console.log("FAIL   " + f);
-  console.log(`${compacted.length - failures.length > 0 ? compacted.length : 0} files, ${failures.length} failures`);
+  console.log(`${compacted.length} passed, ${failures.length} failed`);
   process.exit(failures.length ? 1 : 0);
 }
 
