@@ -5,7 +5,7 @@
 // corpus files and a generated database of --generate MB (default 200), made
 // with the writer from synthetic rows in the temporary folder.
 //
-// compact_bench [--generate MB] [--keep] [FILE...]
+// compact_bench [--generate MB] [--no-corpus] [--keep] [FILE...]
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -168,12 +168,14 @@ void measure(const std::string& src, const std::string& scratch) {
 
 int main(int argc, char** argv) {
   std::uint64_t generateMb = 200;
-  bool keep = false;
+  bool keep = false, corpusFiles = true;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--generate" && i + 1 < argc) {
       generateMb = std::strtoull(argv[++i], nullptr, 10);
+    } else if (a == "--no-corpus") {
+      corpusFiles = false;
     } else if (a == "--keep") {
       keep = true;
     } else {
@@ -189,7 +191,7 @@ int main(int argc, char** argv) {
       if (ext == ".mdb" || ext == ".mda") corpus.emplace_back(e.file_size(), e.path().string());
     }
     std::sort(corpus.rbegin(), corpus.rend());
-    for (std::size_t i = 0; i < corpus.size() && i < 5; ++i) files.push_back(corpus[i].second);
+    for (std::size_t i = 0; corpusFiles && i < corpus.size() && i < 5; ++i) files.push_back(corpus[i].second);
     if (generateMb > 0) {
       const std::string generated = (scratch / "generated.mdb").string();
       const Run g = inChild([&] { generate(generated, generateMb); });

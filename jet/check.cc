@@ -257,6 +257,16 @@ class Checker {
     return out;
   }
 
+  static std::string hex(std::span<const std::uint8_t> b) {
+    static const char* const kDigits = "0123456789abcdef";
+    std::string s;
+    for (std::size_t i = 0; i < b.size() && i < 48; ++i) {
+      s += kDigits[b[i] >> 4];
+      s += kDigits[b[i] & 15];
+    }
+    return b.size() > 48 ? s + "..." : s;
+  }
+
   static std::uint32_t be32(const Bytes& b, std::size_t at) {
     return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) | (std::uint32_t{b[at + 2]} << 8) |
            b[at + 3];
@@ -493,7 +503,8 @@ class Checker {
       ++report_.unverifiedKeys;
     } else if (!std::equal(key.begin(), key.end(), found->second.begin(), found->second.end())) {
       problem(L::pageOfPointer(pointer), owner + ": the entry of row " + std::to_string(L::rowOfPointer(pointer)) +
-                                             " is not the key of its values");
+                                             " is not the key of its values (stored " + hex(found->second) +
+                                             ", made " + hex(key) + ")");
     }
     entries.erase(found);
   }
