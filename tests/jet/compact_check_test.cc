@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 
 #include "jet/check.h"
 #include "jet/compactor.h"
@@ -130,6 +131,40 @@ TEST(CompactCheck, TheCommandExitsOneForADamagedFileAndNamesThePage) {
   EXPECT_NE(damaged.out.find("page " + std::to_string(page)), std::string::npos) << damaged.out;
   const auto usage = writer_test::run(std::string("'") + JETLIFT_CLI + "' check");
   EXPECT_EQ(WEXITSTATUS(usage.status), 2);
+}
+
+}  // namespace
+
+namespace {
+
+// Entries whose Access-made key our encoder does not reproduce yet, by file:
+// text with 'ß', whose extra codes Access places as if it were two letters.
+const std::map<std::string, std::size_t> kKnownKeyDifferences = {
+    {"jet4-northwind-2000-kbfakt.mdb", 2},
+    {"jet4-psc-phillips-nwind.mdb", 2},
+};
+
+TEST(CompactCheck, TheWritersKeysEqualTheOnesAccessBuiltInEveryJet4CorpusFile) {
+  std::size_t files = 0, entries = 0;
+  for (const auto& e : corpus::manifest()) {
+    if (e.jetVersion != "jet4") continue;
+    CheckReport r;
+    try {
+      r = checkDatabase(corpus::path(e.name));
+    } catch (const Error& err) {
+      continue;  // password-protected: nothing to compare
+    }
+    ++files;
+    entries += r.indexEntries;
+    std::size_t differing = 0;
+    for (const auto& p : r.problems) {
+      if (p.find("is not the key of its values") != std::string::npos) ++differing;
+    }
+    const auto known = kKnownKeyDifferences.find(e.name);
+    EXPECT_EQ(differing, known == kKnownKeyDifferences.end() ? 0 : known->second) << e.name << "\n" << joined(r);
+  }
+  EXPECT_GT(files, 40u);
+  RecordProperty("index_entries_compared", static_cast<int>(entries));
 }
 
 }  // namespace
