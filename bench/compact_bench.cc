@@ -6,6 +6,7 @@
 // with the writer from synthetic rows in the temporary folder.
 //
 // compact_bench [--generate MB] [--no-corpus] [--keep] [FILE...]
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,7 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fcntl.h>
 #include <string>
 #include <vector>
 
@@ -101,8 +101,8 @@ class SyntheticRows : public jet::RowCursor {
   std::uint64_t at_ = 0;
 };
 
-jet::Column column(const std::string& name, jet::ColumnType type, std::uint16_t number, std::uint16_t length,
-                   std::uint8_t flags) {
+jet::Column column(const std::string& name, jet::ColumnType type, std::uint16_t number,
+                   std::uint16_t length, std::uint8_t flags) {
   jet::Column c;
   c.name = name;
   c.type = type;
@@ -117,11 +117,12 @@ jet::Column column(const std::string& name, jet::ColumnType type, std::uint16_t 
 void generate(const std::string& path, std::uint64_t megabytes) {
   jet::TableDef def;
   def.name = "Synthetic";
-  def.columns = {column("Id", jet::ColumnType::Long, 0, 4, jet::kColumnFixed),
-                 column("Name", jet::ColumnType::Text, 1, 100, jet::kColumnNullable),
-                 column("Amount", jet::ColumnType::Double, 2, 8, jet::kColumnFixed | jet::kColumnNullable),
-                 column("Day", jet::ColumnType::DateTime, 3, 8, jet::kColumnFixed | jet::kColumnNullable),
-                 column("Note", jet::ColumnType::Memo, 4, 0, jet::kColumnNullable)};
+  def.columns = {
+      column("Id", jet::ColumnType::Long, 0, 4, jet::kColumnFixed),
+      column("Name", jet::ColumnType::Text, 1, 100, jet::kColumnNullable),
+      column("Amount", jet::ColumnType::Double, 2, 8, jet::kColumnFixed | jet::kColumnNullable),
+      column("Day", jet::ColumnType::DateTime, 3, 8, jet::kColumnFixed | jet::kColumnNullable),
+      column("Note", jet::ColumnType::Memo, 4, 0, jet::kColumnNullable)};
   jet::PhysicalIndex pk;
   pk.columns = {jet::IndexColumn{0, true}};
   pk.flags = jet::kIndexUnique | jet::kIndexRequired;
@@ -156,11 +157,12 @@ void measure(const std::string& src, const std::string& scratch) {
   const Run c = inChild([&] { jet::compactDatabase(src, dst, jet::kCompactJet40); });
   const double outMb = fs::exists(dst) ? static_cast<double>(fs::file_size(dst)) / 1e6 : 0;
   fs::remove(dst);
-  std::printf("%-48s %8.1f MB -> %8.1f MB  cp %7.3f s (%7.1f MB/s)  compact %7.3f s (%7.1f MB/s)  "
-              "ratio %5.1f%%  peak RSS %6.1f MiB%s\n",
-              fs::path(src).filename().c_str(), mb, outMb, cp.seconds, mb / cp.seconds, c.seconds,
-              mb / c.seconds, 100.0 * cp.seconds / c.seconds, static_cast<double>(c.peakKiB) / 1024.0,
-              c.status == 0 ? "" : "  FAILED");
+  std::printf(
+      "%-48s %8.1f MB -> %8.1f MB  cp %7.3f s (%7.1f MB/s)  compact %7.3f s (%7.1f MB/s)  "
+      "ratio %5.1f%%  peak RSS %6.1f MiB%s\n",
+      fs::path(src).filename().c_str(), mb, outMb, cp.seconds, mb / cp.seconds, c.seconds,
+      mb / c.seconds, 100.0 * cp.seconds / c.seconds, static_cast<double>(c.peakKiB) / 1024.0,
+      c.status == 0 ? "" : "  FAILED");
   std::fflush(stdout);
 }
 
@@ -182,7 +184,8 @@ int main(int argc, char** argv) {
       files.push_back(a);
     }
   }
-  const fs::path scratch = fs::temp_directory_path() / ("jetlift-compact-bench-" + std::to_string(::getpid()));
+  const fs::path scratch =
+      fs::temp_directory_path() / ("jetlift-compact-bench-" + std::to_string(::getpid()));
   fs::create_directories(scratch);
   if (files.empty()) {
     std::vector<std::pair<std::uintmax_t, std::string>> corpus;
@@ -191,13 +194,15 @@ int main(int argc, char** argv) {
       if (ext == ".mdb" || ext == ".mda") corpus.emplace_back(e.file_size(), e.path().string());
     }
     std::sort(corpus.rbegin(), corpus.rend());
-    for (std::size_t i = 0; corpusFiles && i < corpus.size() && i < 5; ++i) files.push_back(corpus[i].second);
+    for (std::size_t i = 0; corpusFiles && i < corpus.size() && i < 5; ++i)
+      files.push_back(corpus[i].second);
     if (generateMb > 0) {
       const std::string generated = (scratch / "generated.mdb").string();
       const Run g = inChild([&] { generate(generated, generateMb); });
-      std::printf("generated %s: %.1f MB in %.1f s, peak RSS %.1f MiB (writer alone)\n", generated.c_str(),
-                  fs::exists(generated) ? static_cast<double>(fs::file_size(generated)) / 1e6 : 0.0, g.seconds,
-                  static_cast<double>(g.peakKiB) / 1024.0);
+      std::printf("generated %s: %.1f MB in %.1f s, peak RSS %.1f MiB (writer alone)\n",
+                  generated.c_str(),
+                  fs::exists(generated) ? static_cast<double>(fs::file_size(generated)) / 1e6 : 0.0,
+                  g.seconds, static_cast<double>(g.peakKiB) / 1024.0);
       files.push_back(generated);
     }
   }

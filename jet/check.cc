@@ -31,7 +31,8 @@ class Checker {
  public:
   explicit Checker(const std::string& path) : db_(Database::open(path)), file_(db_->file()) {
     if (db_->version() != JetVersion::Jet4) {
-      throw unsupported(path, "the check reads Jet 4 files only (this is Jet " + db_->versionText() + ")");
+      throw unsupported(
+          path, "the check reads Jet 4 files only (this is Jet " + db_->versionText() + ")");
     }
   }
 
@@ -111,8 +112,8 @@ class Checker {
           const std::uint64_t page = first + (i - from) * 8 + k;
           if (page >= file_.pageCount()) {
             if (!allowPastEnd) {
-              problem(b.where().page, "usage map names page " + std::to_string(page) +
-                                          " past the end of the file");
+              problem(b.where().page,
+                      "usage map names page " + std::to_string(page) + " past the end of the file");
             }
             continue;
           }
@@ -122,7 +123,8 @@ class Checker {
     };
     const std::uint8_t type = r.u8(row.start + L::kUsageMapType);
     if (type == L::kUsageMapInline) {
-      addBits(r, row.start + L::kInlineMapBitmap, row.end, r.u32(row.start + L::kInlineMapFirstPage));
+      addBits(r, row.start + L::kInlineMapBitmap, row.end,
+              r.u32(row.start + L::kInlineMapFirstPage));
     } else if (type == L::kUsageMapReference) {
       const std::uint64_t perPage = (file_.pageSize() - L::kUsageMapPageBitmap) * 8;
       for (std::size_t k = 0; row.start + L::kReferenceMapPages + 4 * k + 4 <= row.end; ++k) {
@@ -158,7 +160,8 @@ class Checker {
       }
       claim(p, "the definition of table '" + table + "'");
       const auto bytes = page.bytes();
-      out.insert(out.end(), bytes.begin() + (p == tdef ? 0 : L::kTdefContinuationData), bytes.end());
+      out.insert(out.end(), bytes.begin() + (p == tdef ? 0 : L::kTdefContinuationData),
+                 bytes.end());
       p = page.u32(L::kTdefNextPage);
     }
     return out;
@@ -170,7 +173,8 @@ class Checker {
     const ByteReader d(def, Where{file_.path(), tdef});
     const std::uint16_t columns = d.u16(T.columnCount);
     const std::uint32_t logical = d.u32(T.logicalIndexes), real = d.u32(T.physicalIndexes);
-    if (columns > 4096 || logical > 1024 || real > 1024) throw damaged(d.where(), "implausible counts");
+    if (columns > 4096 || logical > 1024 || real > 1024)
+      throw damaged(d.where(), "implausible counts");
     std::size_t at = T.variablePart + T.indexCountEntry * real + L::kColumnJet4.size * columns;
     for (std::uint16_t c = 0; c < columns; ++c) at += 2 + d.u16(at);
     at += L::kPhysicalIndexJet4.size * real + L::kLogicalIndexJet4.size * logical;
@@ -217,7 +221,8 @@ class Checker {
     const std::size_t header = L::kDataPageJet4.firstSlot + 2 * page.rowCount();
     const std::size_t free = r.u16(2);
     if (free + used + header > file_.pageSize()) {
-      problem(page.number(), "says " + std::to_string(free) + " bytes are free, but its rows leave only " +
+      problem(page.number(), "says " + std::to_string(free) +
+                                 " bytes are free, but its rows leave only " +
                                  std::to_string(file_.pageSize() - used - header));
     }
   }
@@ -242,17 +247,20 @@ class Checker {
       const auto stored = page.span(I.entries + start, bit - start);
       Bytes e;
       if (!out.empty()) {
-        if (prefix > out.front().size()) throw damaged(page.where(), "index prefix longer than the first entry");
+        if (prefix > out.front().size())
+          throw damaged(page.where(), "index prefix longer than the first entry");
         e.assign(out.front().begin(), out.front().begin() + static_cast<std::ptrdiff_t>(prefix));
       }
       e.insert(e.end(), stored.begin(), stored.end());
-      if (e.size() < L::kIndexRowPointer) throw damaged(page.where(), "index entry shorter than its pointer");
+      if (e.size() < L::kIndexRowPointer)
+        throw damaged(page.where(), "index entry shorter than its pointer");
       out.push_back(std::move(e));
       start = bit;
     }
     if (page.u16(2) != file_.pageSize() - I.entries - start) {
       problem(page.where().page, "index page free space says " + std::to_string(page.u16(2)) +
-                                     ", its entries leave " + std::to_string(file_.pageSize() - I.entries - start));
+                                     ", its entries leave " +
+                                     std::to_string(file_.pageSize() - I.entries - start));
     }
     return out;
   }
@@ -268,15 +276,18 @@ class Checker {
   }
 
   static std::uint32_t be32(const Bytes& b, std::size_t at) {
-    return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) | (std::uint32_t{b[at + 2]} << 8) |
-           b[at + 3];
+    return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) |
+           (std::uint32_t{b[at + 2]} << 8) | b[at + 3];
   }
 
   // Walks the subtree under `page`; returns its last entry.
-  Bytes walk(std::uint32_t page, const TableDef& def, Tree& tree, int depth, const std::string& owner) {
-    if (depth > kMaxIndexDepth) throw damaged(Where{file_.path(), page}, "index tree deeper than plausible");
+  Bytes walk(std::uint32_t page, const TableDef& def, Tree& tree, int depth,
+             const std::string& owner) {
+    if (depth > kMaxIndexDepth)
+      throw damaged(Where{file_.path(), page}, "index tree deeper than plausible");
     claim(page, owner);
-    if (!walked_.insert(page).second) throw damaged(Where{file_.path(), page}, "index page reached twice");
+    if (!walked_.insert(page).second)
+      throw damaged(Where{file_.path(), page}, "index page reached twice");
     const ByteReader p = pageOf(page);
     const PageBytes keep = held_;
     if (p.u32(L::kIndexPageOwner) != def.definitionPage) {
@@ -290,14 +301,17 @@ class Checker {
       for (auto& e : own) tree.entries.push_back(std::move(e));
       return last;
     }
-    if (p.u8(0) != L::kPageTypeIndexNode) throw damaged(p.where(), "is in an index tree but is no index page");
+    if (p.u8(0) != L::kPageTypeIndexNode)
+      throw damaged(p.where(), "is in an index tree but is no index page");
     Bytes last;
     for (const Bytes& e : own) {
-      if (e.size() < L::kIndexRowPointer + L::kIndexChildPointer) throw damaged(p.where(), "node entry too short");
+      if (e.size() < L::kIndexRowPointer + L::kIndexChildPointer)
+        throw damaged(p.where(), "node entry too short");
       const std::uint32_t child = be32(e, e.size() - L::kIndexChildPointer);
       last = walk(child, def, tree, depth + 1, owner);
       if (!std::equal(e.begin(), e.end() - L::kIndexChildPointer, last.begin(), last.end())) {
-        problem(page, "a node entry is not the last entry of its child page " + std::to_string(child));
+        problem(page,
+                "a node entry is not the last entry of its child page " + std::to_string(child));
       }
     }
     const std::uint32_t tail = p.u32(L::kIndexPageJet4.tailPage);
@@ -307,11 +321,13 @@ class Checker {
 
   std::uint32_t rowPointerOf(const Bytes& e) const {
     const std::size_t at = e.size() - L::kIndexRowPointer;
-    return (std::uint32_t{e[at]} << 16 | std::uint32_t{e[at + 1]} << 8 | e[at + 2]) << 8 | e[at + 3];
+    return (std::uint32_t{e[at]} << 16 | std::uint32_t{e[at + 1]} << 8 | e[at + 2]) << 8 |
+           e[at + 3];
   }
 
   // The index's entries by row pointer, after checking the tree's shape.
-  std::unordered_map<std::uint32_t, Bytes> checkTree(const TableDef& def, const Bytes& raw, std::size_t number) {
+  std::unordered_map<std::uint32_t, Bytes> checkTree(const TableDef& def, const Bytes& raw,
+                                                     std::size_t number) {
     const PhysicalIndex& index = def.physicalIndexes[number];
     const std::string owner = "index " + std::to_string(number) + " of table '" + def.name + "'";
     Tree tree;
@@ -325,12 +341,14 @@ class Checker {
       }
     }
     inMap.erase(index.rootPage);
-    for (std::uint32_t p : inMap) problem(p, "is in the usage map of " + owner + " but not in its tree");
+    for (std::uint32_t p : inMap)
+      problem(p, "is in the usage map of " + owner + " but not in its tree");
     for (std::size_t i = 0; i < tree.leaves.size(); ++i) {
       const ByteReader leaf = pageOf(tree.leaves[i]);
       const std::uint32_t prev = i == 0 ? 0 : tree.leaves[i - 1];
       const std::uint32_t next = i + 1 == tree.leaves.size() ? 0 : tree.leaves[i + 1];
-      if (leaf.u32(L::kIndexPageJet4.previousPage) != prev || leaf.u32(L::kIndexPageJet4.nextPage) != next) {
+      if (leaf.u32(L::kIndexPageJet4.previousPage) != prev ||
+          leaf.u32(L::kIndexPageJet4.nextPage) != next) {
         problem(tree.leaves[i], "the leaf links of " + owner + " do not follow the tree's order");
       }
     }
@@ -342,8 +360,9 @@ class Checker {
       }
       Bytes key(e.begin(), e.end() - L::kIndexRowPointer);
       if (!byRow.emplace(rowPointerOf(e), std::move(key)).second) {
-        problem(L::pageOfPointer(rowPointerOf(e)), owner + " has two entries for row " +
-                                                        std::to_string(L::rowOfPointer(rowPointerOf(e))));
+        problem(
+            L::pageOfPointer(rowPointerOf(e)),
+            owner + " has two entries for row " + std::to_string(L::rowOfPointer(rowPointerOf(e))));
       }
     }
     // The counters before the column entries: entries and distinct keys
@@ -353,19 +372,22 @@ class Checker {
     std::size_t distinct = 0;
     for (std::size_t i = 0; i < tree.entries.size(); ++i) {
       const Bytes& e = tree.entries[i];
-      if (i == 0 || !std::equal(e.begin(), e.end() - L::kIndexRowPointer, tree.entries[i - 1].begin(),
-                                tree.entries[i - 1].end() - L::kIndexRowPointer)) {
+      if (i == 0 ||
+          !std::equal(e.begin(), e.end() - L::kIndexRowPointer, tree.entries[i - 1].begin(),
+                      tree.entries[i - 1].end() - L::kIndexRowPointer)) {
         ++distinct;
       }
     }
     const std::uint32_t writtenEntries = counters.u32(at), writtenDistinct = counters.u32(at + 4);
     if (writtenEntries != 0 && writtenEntries != tree.entries.size()) {
       note(def.definitionPage, owner + " holds " + std::to_string(tree.entries.size()) +
-                                      " entries, its definition says " + std::to_string(writtenEntries));
+                                   " entries, its definition says " +
+                                   std::to_string(writtenEntries));
     }
     if (writtenDistinct != 0 && writtenDistinct != distinct) {
       note(def.definitionPage, owner + " holds " + std::to_string(distinct) +
-                                      " distinct keys, its definition says " + std::to_string(writtenDistinct));
+                                   " distinct keys, its definition says " +
+                                   std::to_string(writtenDistinct));
     }
     report_.indexEntries += tree.entries.size();
     ++report_.indexes;
@@ -386,13 +408,15 @@ class Checker {
       for (std::size_t k = 0; k + 1 < maps.size(); k += 2) {
         if (maps[k] == 0 || !seen.insert(maps[k]).second) continue;
         const MapPages lv = readMap(maps[k], false);
-        for (std::uint32_t p : lv.bitmapPages) claim(p, "a bitmap page of table '" + def.name + "'");
+        for (std::uint32_t p : lv.bitmapPages)
+          claim(p, "a bitmap page of table '" + def.name + "'");
         for (std::uint32_t p : lv.pages) {
           lvPages.insert(p);
           claim(p, "the long values of table '" + def.name + "'");
           guard(p, [&] {
             const DataPage page(file_, p);
-            if (page.owner() != L::kLongValueOwner) problem(p, "is in a long-value map but is no long-value page");
+            if (page.owner() != L::kLongValueOwner)
+              problem(p, "is in a long-value map but is no long-value page");
             checkSlots(page, nullptr);
           });
         }
@@ -400,18 +424,22 @@ class Checker {
       for (std::size_t k = 0; k + 1 < maps.size(); k += 2) {
         if (maps[k + 1] == 0 || !seen.insert(maps[k + 1]).second) continue;
         const MapPages room = readMap(maps[k + 1], false);
-        for (std::uint32_t p : room.bitmapPages) claim(p, "a bitmap page of table '" + def.name + "'");
+        for (std::uint32_t p : room.bitmapPages)
+          claim(p, "a bitmap page of table '" + def.name + "'");
         for (std::uint32_t p : room.pages) {
-          if (!lvPages.count(p)) problem(p, "is in a free-space map of table '" + def.name + "' but not its own");
+          if (!lvPages.count(p))
+            problem(p, "is in a free-space map of table '" + def.name + "' but not its own");
         }
       }
     });
     guard(def.definitionPage, [&] {
       const MapPages room = readMap(def.freePagesMap, false);
-      for (std::uint32_t p : room.bitmapPages) claim(p, "a bitmap page of table '" + def.name + "'");
+      for (std::uint32_t p : room.bitmapPages)
+        claim(p, "a bitmap page of table '" + def.name + "'");
       const std::set<std::uint32_t> mine(owned.pages.begin(), owned.pages.end());
       for (std::uint32_t p : room.pages) {
-        if (!mine.count(p)) problem(p, "is in the free-space map of table '" + def.name + "' but not in its own");
+        if (!mine.count(p))
+          problem(p, "is in the free-space map of table '" + def.name + "' but not in its own");
       }
     });
 
@@ -451,13 +479,15 @@ class Checker {
     report_.rows += rows;
     if (rows != def.rowCount) {
       // Access lets the counts of its own system tables go stale.
-      (this->*(def.systemTable ? &Checker::note : &Checker::problem))(def.definitionPage, "table '" + def.name + "' holds " + std::to_string(rows) +
-                                      " rows, its definition says " + std::to_string(def.rowCount));
+      (this->*(def.systemTable ? &Checker::note : &Checker::problem))(
+          def.definitionPage, "table '" + def.name + "' holds " + std::to_string(rows) +
+                                  " rows, its definition says " + std::to_string(def.rowCount));
     }
     for (std::size_t i = 0; i < indexes.size(); ++i) {
       for (const auto& [pointer, key] : indexes[i]) {
         problem(L::pageOfPointer(pointer), "index " + std::to_string(i) + " of table '" + def.name +
-                                               "' has an entry for row " + std::to_string(L::rowOfPointer(pointer)) +
+                                               "' has an entry for row " +
+                                               std::to_string(L::rowOfPointer(pointer)) +
                                                ", which is no row of the table");
       }
     }
@@ -480,8 +510,8 @@ class Checker {
     for (const IndexColumn& ic : index.columns) {
       const auto at = position.find(ic.columnNumber);
       if (at == position.end()) {
-        problem(def.definitionPage, owner + " names column number " + std::to_string(ic.columnNumber) +
-                                        ", which does not exist");
+        problem(def.definitionPage, owner + " names column number " +
+                                        std::to_string(ic.columnNumber) + ", which does not exist");
         return;
       }
       if (!isNull(row[at->second])) allNull = false;
@@ -494,17 +524,18 @@ class Checker {
     const auto found = entries.find(pointer);
     if (found == entries.end()) {
       if (!(allNull && index.ignoreNulls())) {
-        problem(L::pageOfPointer(pointer), owner + " has no entry for row " +
-                                               std::to_string(L::rowOfPointer(pointer)));
+        problem(L::pageOfPointer(pointer),
+                owner + " has no entry for row " + std::to_string(L::rowOfPointer(pointer)));
       }
       return;
     }
     if (!encoded) {
       ++report_.unverifiedKeys;
     } else if (!std::equal(key.begin(), key.end(), found->second.begin(), found->second.end())) {
-      problem(L::pageOfPointer(pointer), owner + ": the entry of row " + std::to_string(L::rowOfPointer(pointer)) +
-                                             " is not the key of its values (stored " + hex(found->second) +
-                                             ", made " + hex(key) + ")");
+      problem(L::pageOfPointer(pointer), owner + ": the entry of row " +
+                                             std::to_string(L::rowOfPointer(pointer)) +
+                                             " is not the key of its values (stored " +
+                                             hex(found->second) + ", made " + hex(key) + ")");
     }
     entries.erase(found);
   }
@@ -514,15 +545,18 @@ class Checker {
     std::vector<std::uint32_t> leaked;
     for (std::uint32_t p = 0; p < file_.pageCount(); ++p) {
       const bool owned = owners_.count(p) != 0, free = free_.count(p) != 0;
-      if (owned && free) problem(p, "is in use (" + owners_[p] + ") but the global map marks it free");
+      if (owned && free)
+        problem(p, "is in use (" + owners_[p] + ") but the global map marks it free");
       if (!owned && !free) leaked.push_back(p);
     }
     // Pages nobody owns but the map keeps in use: lost space, harmless to
     // readers (Access leaves them; a compaction takes them back).
     if (!leaked.empty()) {
       std::string first;
-      for (std::size_t i = 0; i < leaked.size() && i < 8; ++i) first += (i ? ", " : "") + std::to_string(leaked[i]);
-      note(leaked.front(), std::to_string(leaked.size()) + " pages are neither free nor owned by anything (" + first +
+      for (std::size_t i = 0; i < leaked.size() && i < 8; ++i)
+        first += (i ? ", " : "") + std::to_string(leaked[i]);
+      note(leaked.front(), std::to_string(leaked.size()) +
+                               " pages are neither free nor owned by anything (" + first +
                                (leaked.size() > 8 ? ", ..." : "") + ")");
     }
   }

@@ -51,7 +51,8 @@ void removeStaleTemporaries(const std::string& destination) {
   const std::string folder = folderOf(destination);
   const auto slash = destination.find_last_of('/');
   const std::string prefix =
-      "." + (slash == std::string::npos ? destination : destination.substr(slash + 1)) + ".compact-";
+      "." + (slash == std::string::npos ? destination : destination.substr(slash + 1)) +
+      ".compact-";
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return;
   while (const dirent* e = ::readdir(dir)) {
@@ -122,14 +123,16 @@ TableDef asJet4(TableDef def, JetVersion from) {
       const auto it = renumber.find(c.columnNumber);
       if (it == renumber.end()) {
         throw damaged(Where{def.name}, "an index names column number " +
-                                           std::to_string(c.columnNumber) + ", which does not exist");
+                                           std::to_string(c.columnNumber) +
+                                           ", which does not exist");
       }
       c.columnNumber = it->second;
     }
   }
   if (from == JetVersion::Jet4) return def;
   for (auto& c : def.columns) {
-    if (c.type == ColumnType::Text) c.length = static_cast<std::uint16_t>(std::min(2 * c.length, 510));
+    if (c.type == ColumnType::Text)
+      c.length = static_cast<std::uint16_t>(std::min(2 * c.length, 510));
   }
   return def;
 }
@@ -259,12 +262,20 @@ void compactDatabase(const std::string& source, const std::string& destination, 
   auto db = Database::open(source);
   JetVersion target = db->version();
   switch (versionCode) {
-    case kCompactSame: break;
-    case kCompactJet40: target = JetVersion::Jet4; break;
-    case kCompactJet30: target = JetVersion::Jet3; break;
-    case kCompactJet20: target = JetVersion::Jet2; break;
+    case kCompactSame:
+      break;
+    case kCompactJet40:
+      target = JetVersion::Jet4;
+      break;
+    case kCompactJet30:
+      target = JetVersion::Jet3;
+      break;
+    case kCompactJet20:
+      target = JetVersion::Jet2;
+      break;
     default:
-      throw unsupported(source, "version code " + std::to_string(versionCode) + " names no Jet version");
+      throw unsupported(source,
+                        "version code " + std::to_string(versionCode) + " names no Jet version");
   }
   if (target != JetVersion::Jet4) {
     throw unsupported(source, "writing Jet " + versionText(target) + " files is not supported yet");

@@ -74,7 +74,8 @@ TEST_P(CompactedCorpusFile, PassesTheCheckWithEveryRowIndexed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, CompactedCorpusFile,
-                         ::testing::Values("jet3-mdbtestdata-nwind.mdb", "jet2-sighor-hor_udep-vb3app.mdb",
+                         ::testing::Values("jet3-mdbtestdata-nwind.mdb",
+                                           "jet2-sighor-hor_udep-vb3app.mdb",
                                            "jet4-jackcess-delTest-access2000.mdb"));
 
 TEST(CompactCheck, ARowSlotPointingOutsideItsPageIsReportedWithThePage) {
@@ -122,11 +123,13 @@ TEST(CompactCheck, TheCommandExitsOneForADamagedFileAndNamesThePage) {
   Scratch dir;
   const std::string out = compacted(dir, "jet3-mdbtestdata-nwind.mdb");
   const std::uint32_t page = firstDataPage(out, indexedTable(out));
-  const auto whole = writer_test::run(std::string("'") + JETLIFT_CLI + "' check " + writer_test::shellQuote(out));
+  const auto whole =
+      writer_test::run(std::string("'") + JETLIFT_CLI + "' check " + writer_test::shellQuote(out));
   EXPECT_EQ(WEXITSTATUS(whole.status), 0) << whole.out;
   poke(out, page * kPage + 15, 0x1F);
   poke(out, page * kPage + 14, 0xF0);
-  const auto damaged = writer_test::run(std::string("'") + JETLIFT_CLI + "' check " + writer_test::shellQuote(out));
+  const auto damaged =
+      writer_test::run(std::string("'") + JETLIFT_CLI + "' check " + writer_test::shellQuote(out));
   EXPECT_EQ(WEXITSTATUS(damaged.status), 1);
   EXPECT_NE(damaged.out.find("page " + std::to_string(page)), std::string::npos) << damaged.out;
   const auto usage = writer_test::run(std::string("'") + JETLIFT_CLI + "' check");
@@ -161,7 +164,8 @@ TEST(CompactCheck, TheWritersKeysEqualTheOnesAccessBuiltInEveryJet4CorpusFile) {
       if (p.find("is not the key of its values") != std::string::npos) ++differing;
     }
     const auto known = kKnownKeyDifferences.find(e.name);
-    EXPECT_EQ(differing, known == kKnownKeyDifferences.end() ? 0 : known->second) << e.name << "\n" << joined(r);
+    EXPECT_EQ(differing, known == kKnownKeyDifferences.end() ? 0 : known->second) << e.name << "\n"
+                                                                                  << joined(r);
   }
   EXPECT_GT(files, 40u);
   RecordProperty("index_entries_compared", static_cast<int>(entries));

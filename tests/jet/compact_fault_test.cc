@@ -54,7 +54,8 @@ std::pair<int, std::string> inChild(const std::function<void(int fd)>& body) {
   std::string said;
   char buffer[512];
   ssize_t n;
-  while ((n = ::read(p[0], buffer, sizeof buffer)) > 0) said.append(buffer, static_cast<std::size_t>(n));
+  while ((n = ::read(p[0], buffer, sizeof buffer)) > 0)
+    said.append(buffer, static_cast<std::size_t>(n));
   ::close(p[0]);
   int status = 0;
   ::waitpid(pid, &status, 0);
@@ -79,7 +80,8 @@ TEST(CompactFaults, AKilledCompactionLeavesTheSourceAndNoPartialDestination) {
   // One clean run sets the range the kill moments are drawn from.
   const auto t0 = std::chrono::steady_clock::now();
   compactDatabase(src, dst, kCompactJet40);
-  const auto span = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0);
+  const auto span =
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0);
   fs::remove(dst);
   std::mt19937 random(20261206);
   std::uniform_int_distribution<long> moment(0, std::max<long>(1, span.count() * 11 / 10));
@@ -121,7 +123,8 @@ TEST(CompactFaults, ATemporaryFileOfALiveProcessIsLeftAlone) {
   Scratch dir;
   const std::string dst = dir.file("live.mdb");
   // Our parent is alive: its temporary file must survive our compaction.
-  const std::string theirs = dir.file(".live.mdb.compact-" + std::to_string(::getppid()) + "-0.tmp");
+  const std::string theirs =
+      dir.file(".live.mdb.compact-" + std::to_string(::getppid()) + "-0.tmp");
   std::ofstream(theirs) << "x";
   compactDatabase(corpus::path(kSource), dst, kCompactJet40);
   EXPECT_TRUE(fs::exists(theirs));

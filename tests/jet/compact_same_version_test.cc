@@ -31,8 +31,10 @@ TEST_P(SameVersion, KeepsEveryTableRowAndObject) {
   compactDatabase(src, dst, GetParam());
   auto a = Database::open(src), b = Database::open(dst);
   EXPECT_EQ(b->version(), JetVersion::Jet4);
-  EXPECT_EQ(cli("dump " + writer_test::shellQuote(dst)), cli("dump " + writer_test::shellQuote(src)));
-  EXPECT_EQ(cli("tables --all " + writer_test::shellQuote(dst)), cli("tables --all " + writer_test::shellQuote(src)));
+  EXPECT_EQ(cli("dump " + writer_test::shellQuote(dst)),
+            cli("dump " + writer_test::shellQuote(src)));
+  EXPECT_EQ(cli("tables --all " + writer_test::shellQuote(dst)),
+            cli("tables --all " + writer_test::shellQuote(src)));
   EXPECT_EQ(b->queries().size(), a->queries().size());
   EXPECT_EQ(b->relationships().size(), a->relationships().size());
   EXPECT_EQ(b->databaseProperties().size(), a->databaseProperties().size());
