@@ -74,11 +74,10 @@ void putFixed(std::span<std::uint8_t> out, const Column& c, const Value& v,
       return;
     }
     default: {
-      // A fixed-size binary type (0x11): the bytes, zero-padded to the column's size.
+      // A type we do not know: its bytes as the source held them.
       const Bytes& b = valueAs<Bytes>(v, what, c);
       if (b.size() > c.length) wrongValue(what, c);
       putBytes(out, at, b);
-      return;
     }
   }
 }

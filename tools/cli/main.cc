@@ -16,6 +16,7 @@ const char* const kUsage =
     "  compact SRC DST [--to 2.0|3.0|4.0]\n"
     "                           write SRC anew as DST (default: SRC's own version)\n"
     "  check FILE               verify pages, usage maps, rows, long values and indexes\n"
+    "  sample DIR               write a small tree of sample databases into DIR\n"
     "Exit status: 0 success, 1 a file could not be read, 2 bad usage.\n";
 
 int badUsage(const std::string& why) {
@@ -49,5 +50,6 @@ int main(int argc, char** argv) {
   if (command == "export") return cli::runExport(args);
   if (command == "compact") return cli::runCompact(args);
   if (command == "check") return cli::runCheck(args);
+  if (command == "sample") return cli::runSample(args);
   return cli::badUsage("unknown command '" + command + "'");
 }
