@@ -16,6 +16,7 @@ int runSchema(const Args& args);
 int runDump(const Args& args);
 int runExport(const Args& args);
 int runCompact(const Args& args);
+int runCheck(const Args& args);
 int runSample(const Args& args);
 
 // Prints the usage text to stderr and returns 2.

@@ -15,6 +15,7 @@ const char* const kUsage =
     "  export FILE TABLE        one table as CSV with a header line\n"
     "  compact SRC DST [--to 2.0|3.0|4.0]\n"
     "                           write SRC anew as DST (default: SRC's own version)\n"
+    "  check FILE               verify pages, usage maps, rows, long values and indexes\n"
     "  sample DIR               write a small tree of sample databases into DIR\n"
     "Exit status: 0 success, 1 a file could not be read, 2 bad usage.\n";
 
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
   if (command == "dump") return cli::runDump(args);
   if (command == "export") return cli::runExport(args);
   if (command == "compact") return cli::runCompact(args);
+  if (command == "check") return cli::runCheck(args);
   if (command == "sample") return cli::runSample(args);
   return cli::badUsage("unknown command '" + command + "'");
 }
