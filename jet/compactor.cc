@@ -137,6 +137,15 @@ TableDef asJet4(TableDef def, JetVersion from) {
   return def;
 }
 
+// The definition for the Jet 3 writer: text lengths in characters.
+TableDef asJet3(TableDef def, JetVersion from) {
+  def = asJet4(std::move(def), from);
+  for (auto& c : def.columns) {
+    if (c.type == ColumnType::Text) c.length = static_cast<std::uint16_t>(std::max(1, c.length / 2));
+  }
+  return def;
+}
+
 // The long values and dates of MSysObjects rows, which the catalog entries do not carry.
 struct ObjectExtras {
   Bytes lv, lvModule, lvExtra;
@@ -182,7 +191,8 @@ std::map<std::int32_t, ObjectExtras> readObjectExtras(const Database& db) {
   return out;
 }
 
-void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptions& options) {
+void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptions& options,
+                  int generation) {
   const auto extras = readObjectExtras(db);
   auto extrasOf = [&](std::int32_t id) {
     const auto it = extras.find(id);
@@ -194,7 +204,7 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
     const TableDef def = db.tableDef(e);
     auto rows = db.rows(def);
     const ObjectExtras x = extrasOf(e.id);
-    writer.addTable(asJet4(def, db.version()), *rows,
+    writer.addTable(generation == 3 ? asJet3(def, db.version()) : asJet4(def, db.version()), *rows,
                     TableObject{e.flags, db.properties(e), x.dateCreate, x.dateUpdate});
   }
   // Other objects, parents before children: containers first.
@@ -277,7 +287,7 @@ void compactDatabase(const std::string& source, const std::string& destination, 
       throw unsupported(source,
                         "version code " + std::to_string(versionCode) + " names no Jet version");
   }
-  if (target != JetVersion::Jet4) {
+  if (target != JetVersion::Jet4 && target != JetVersion::Jet3) {
     throw unsupported(source, "writing Jet " + versionText(target) + " files is not supported yet");
   }
   removeStaleTemporaries(destination);
@@ -285,8 +295,9 @@ void compactDatabase(const std::string& source, const std::string& destination, 
   try {
     WriterOptions wo;
     wo.codePage = db->header().codePage == 0 ? 1252 : db->header().codePage;
+    if (target == JetVersion::Jet3) wo.generation = 3;
     DatabaseWriter writer(temp, wo);
-    copyContents(*db, writer, options);
+    copyContents(*db, writer, options, wo.generation);
     writer.finish();
     linkIntoPlace(temp, destination);
   } catch (const Error& e) {

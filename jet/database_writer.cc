@@ -14,6 +14,7 @@
 #include "jet/text.h"
 #include "jet/writer_bytes.h"
 #include "jet/writer_index.h"
+#include "jet/writer_jet3.h"
 #include "jet/writer_keys.h"
 #include "jet/writer_output.h"
 #include "jet/writer_pages.h"
@@ -26,6 +27,7 @@ namespace {
 namespace L = layout::jet4;
 
 constexpr std::uint64_t kMaxJet4File = 2ull * 1024 * 1024 * 1024;
+constexpr std::uint64_t kMaxJet3File = 1ull * 1024 * 1024 * 1024;
 constexpr std::uint32_t kLvalOwner = 'L' | ('V' << 8) | ('A' << 16) | (static_cast<std::uint32_t>('L') << 24);
 constexpr std::uint32_t kObjectsTdef = 2, kAcesTdef = 3, kQueriesTdef = 4, kRelationshipsTdef = 5;
 constexpr std::int32_t kSystemObjectFlag = static_cast<std::int32_t>(0x80000000u);
@@ -233,7 +235,7 @@ TableDef relationshipsTable() {
 // Dense column numbers in the order of the given ones, variable-table
 // indexes and fixed offsets in column-number order, lengths and flags as
 // the types demand. Index columns are renumbered with the columns.
-TableDef normalise(const TableDef& in, const std::string& what) {
+TableDef normalise(const TableDef& in, const std::string& what, int generation = 4) {
   TableDef t = in;
   const std::size_t n = t.columns.size();
   if (n == 0) throw unsupported(what, "a table needs at least one column");
@@ -261,6 +263,10 @@ TableDef normalise(const TableDef& in, const std::string& what) {
     if (!isKnownType(c.type) && !unknownFixed) {
       throw unsupported(what + ", column '" + c.name + "'", "the column type " + columnTypeName(c.type) + " is unknown");
     }
+    if (generation == 3 && (c.type == ColumnType::Decimal || unknownFixed)) {
+      throw unsupported(what + ", column '" + c.name + "'",
+                        "Jet 3 has no " + columnTypeName(c.type) + " type, so the column cannot be kept");
+    }
     if (isFixedType(c.type) || unknownFixed) {
       c.flags = keep | kColumnFixed | kColumnNullable;
       if (!unknownFixed) c.length = fixedLength(c.type);
@@ -276,8 +282,9 @@ TableDef normalise(const TableDef& in, const std::string& what) {
       c.fixedOffset = 0;
       c.varIndex = varIndex++;
       if (isLongValue(c.type)) c.length = 0;
-      if (c.type == ColumnType::Text && (c.length == 0 || c.length > 510)) c.length = 510;
-      if (c.type == ColumnType::Binary && (c.length == 0 || c.length > 510)) c.length = 510;
+      const std::uint16_t most = generation == 3 ? 255 : 510;
+      if (c.type == ColumnType::Text && (c.length == 0 || c.length > most)) c.length = most;
+      if (c.type == ColumnType::Binary && (c.length == 0 || c.length > most)) c.length = most;
     }
     if ((c.type == ColumnType::Text || c.type == ColumnType::Memo) && c.sortOrder == 0) {
       c.sortOrder = kGeneralSortOrder;
@@ -430,10 +437,30 @@ ByteBuffer buildDefinition(const PendingTable& pt, const std::map<std::uint32_t,
   return d;
 }
 
-std::uint32_t definitionPages(std::size_t length) {
-  if (length <= L::kPageSize) return 1;
-  const std::size_t perPage = L::kPageSize - L::kTdefPageHeader;
-  return static_cast<std::uint32_t>(1 + (length - L::kPageSize + perPage - 1) / perPage);
+// The Jet 3 definition's inputs, from what the shared code gathered.
+Jet3TableFacts jet3Facts(const PendingTable& pt, const std::map<std::uint32_t, std::uint32_t>& pages,
+                         std::uint16_t codePage) {
+  Jet3TableFacts f;
+  f.system = pt.system;
+  f.codePage = codePage;
+  f.rowCount = pt.facts.rowCount;
+  f.autoNumber = pt.facts.autoNumber;
+  f.ownedMap = pt.facts.ownedMap;
+  f.freeMap = pt.facts.freeMap;
+  for (const TableFacts::Real& r : pt.facts.reals) f.reals.push_back({r.root, r.map, r.entries, r.distinct});
+  f.longValueMaps = pt.facts.longValueMaps;
+  f.relatedTypes = pt.relatedTypes;
+  for (const Index& i : pt.def.indexes) {
+    const auto it = pages.find(i.relatedTable);
+    f.relatedTables.push_back(it == pages.end() ? 0 : it->second);
+  }
+  return f;
+}
+
+std::uint32_t definitionPages(std::size_t length, std::size_t pageSize = L::kPageSize) {
+  if (length <= pageSize) return 1;
+  const std::size_t perPage = pageSize - L::kTdefPageHeader;
+  return static_cast<std::uint32_t>(1 + (length - pageSize + perPage - 1) / perPage);
 }
 
 }  // namespace
@@ -443,6 +470,7 @@ std::uint32_t definitionPages(std::size_t length) {
 struct DatabaseWriter::State {
   std::string path;
   WriterOptions options;
+  const WriteFormat& format;
   PageOutput out;
   ByteBuffer sidMask;
   std::vector<PendingTable> tables;
@@ -459,7 +487,8 @@ struct DatabaseWriter::State {
   std::uint32_t holderPage = 0;
 
   State(const std::string& p, WriterOptions o)
-      : path(p), options(o), out(p, L::kPageSize, kMaxJet4File) {
+      : path(p), options(o), format(writeFormat(o.generation)),
+        out(p, format.pageSize, o.generation == 3 ? kMaxJet3File : kMaxJet4File) {
     const std::size_t slash = p.find_last_of('/');
     folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : p.substr(0, slash));
   }
@@ -469,7 +498,7 @@ struct DatabaseWriter::State {
     if (!holder || !holder->fits(row.size())) {
       flushHolder();
       holderPage = out.allocate();
-      holder = std::make_unique<RowPage>(L::kPageSize, 0);
+      holder = std::make_unique<RowPage>(format.pageSize, 0, format);
     }
     const std::uint8_t r = holder->add(row);
     return rowRef(holderPage, r);
@@ -479,11 +508,12 @@ struct DatabaseWriter::State {
     holder.reset();
   }
   std::uint32_t addMap(const std::vector<std::uint32_t>& pages) {
-    return addMapRow(makeUsageMap(out, pages));
+    return addMapRow(makeUsageMap(out, pages, format));
   }
 
   Bytes masked(const Bytes& sid) const {
     Bytes b = sid;
+    if (options.generation == 3) return b;  // Jet 3 stores SIDs plain
     for (std::size_t i = 0; i < b.size() && i < sidMask.size(); ++i) b[i] ^= sidMask[i];
     return b;
   }
@@ -501,11 +531,11 @@ namespace {
 // Long values of one table: an open LVAL page per column, rows packed in.
 class TableLongValues : public LongValuePlacer {
  public:
-  explicit TableLongValues(PageOutput& out) : out_(out) {}
+  TableLongValues(PageOutput& out, const WriteFormat& format) : out_(out), format_(format) {}
   ByteBuffer place(const Column& column, std::span<const std::uint8_t> content) override {
     Open& o = open_[column.number];
     ByteBuffer d;
-    if (content.size() <= L::kMaxSingleLongValue) {
+    if (content.size() <= format_.maxSingleLongValue) {
       addU32(d, L::kLongValueSingle | static_cast<std::uint32_t>(content.size()));
       addU32(d, add(o, content));
       addU32(d, 0);
@@ -513,10 +543,11 @@ class TableLongValues : public LongValuePlacer {
     }
     // A chain: each row starts with the pointer to the next, so place the last first.
     std::uint32_t next = 0;
-    const std::size_t chunks = (content.size() + L::kMaxChainChunk - 1) / L::kMaxChainChunk;
+    const std::size_t chunk = format_.maxChainChunk;
+    const std::size_t chunks = (content.size() + chunk - 1) / chunk;
     for (std::size_t k = chunks; k-- > 0;) {
-      const std::size_t from = k * L::kMaxChainChunk;
-      const std::size_t len = std::min(L::kMaxChainChunk, content.size() - from);
+      const std::size_t from = k * chunk;
+      const std::size_t len = std::min(chunk, content.size() - from);
       ByteBuffer row;
       addU32(row, next);
       addBytes(row, content.subspan(from, len));
@@ -547,12 +578,13 @@ class TableLongValues : public LongValuePlacer {
     if (!o.page || !o.page->fits(row.size())) {
       if (o.page) out_.write(o.number, o.page->bytes());
       o.number = out_.allocate();
-      o.page = std::make_unique<RowPage>(L::kPageSize, kLvalOwner);
+      o.page = std::make_unique<RowPage>(format_.pageSize, kLvalOwner, format_);
       o.pages.push_back(o.number);
     }
     return rowRef(o.number, o.page->add(row));
   }
   PageOutput& out_;
+  const WriteFormat& format_;
   std::map<std::uint16_t, Open> open_;
 };
 
@@ -568,7 +600,8 @@ std::size_t columnPosition(const TableDef& t, std::uint16_t number) {
 void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const std::string& what) {
   const TableDef& t = pt.def;
   const RowShape shape = rowShape(t);
-  TableLongValues longValues(out);
+  TableLongValues longValues(out, format);
+  const bool jet3 = options.generation == 3;
   std::vector<std::unique_ptr<IndexEntrySorter>> entries;
   for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
     entries.push_back(std::make_unique<IndexEntrySorter>(
@@ -587,11 +620,15 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
   Row row;
   std::uint32_t count = 0;
   while (rows.next(row)) {
-    const ByteBuffer bytes = encodeRow(t, shape, row, longValues, what);
+    // Jet 3 errors name the row: code-page text may fail on any of them.
+    const ByteBuffer bytes =
+        jet3 ? encodeRow(t, shape, row, longValues, what + ", row " + std::to_string(count + 1), format,
+                         options.codePage)
+             : encodeRow(t, shape, row, longValues, what);
     if (!page || !page->fits(bytes.size())) {
       closePage();
       pageNumber = out.allocate();
-      page = std::make_unique<RowPage>(L::kPageSize, pt.firstPage);
+      page = std::make_unique<RowPage>(format.pageSize, pt.firstPage, format);
       dataPages.push_back(pageNumber);
     }
     const std::uint8_t slot = page->add(bytes);
@@ -609,7 +646,8 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
         } else {
           anyNull = true;
         }
-        appendIndexKey(e.key, c.type, v, ic.ascending, what + ", column '" + c.name + "'");
+        appendIndexKey(e.key, c.type, v, ic.ascending, what + ", column '" + c.name + "'",
+                       options.generation, options.codePage);
       }
       if (allNull && (p.flags & kIndexIgnoreNulls)) continue;
       e.nullKey = anyNull;
@@ -641,7 +679,7 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
   f.reals.clear();
   for (std::size_t r = 0; r < entries.size(); ++r) {
     const auto sorted = entries[r]->sorted();
-    const WrittenIndex tree = writeIndexTree(out, pt.firstPage, *sorted);
+    const WrittenIndex tree = writeIndexTree(out, pt.firstPage, *sorted, format);
     // Rows with a null key column do not take part in uniqueness.
     if ((t.physicalIndexes[r].flags & kIndexUnique) && tree.duplicate) {
       throw unsupported(what, "a unique index holds the same key twice");
@@ -660,26 +698,33 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
 
 void DatabaseWriter::State::writeDefinition(const PendingTable& pt,
                                             const std::map<std::uint32_t, std::uint32_t>& pages) {
-  const ByteBuffer d = buildDefinition(pt, pages);
-  if (definitionPages(d.size()) != pt.pageCount) {
+  const ByteBuffer d = options.generation == 3 ? buildJet3Definition(pt.def, jet3Facts(pt, pages, options.codePage))
+                                               : buildDefinition(pt, pages);
+  const std::size_t pageSize = format.pageSize;
+  if (definitionPages(d.size(), pageSize) != pt.pageCount) {
     throw unsupported(path, "a table definition changed size while it was written");
   }
   std::size_t at = 0;
   for (std::uint32_t k = 0; k < pt.pageCount; ++k) {
-    ByteBuffer page(L::kPageSize, 0);
+    ByteBuffer page(pageSize, 0);
     std::size_t used;
     if (k == 0) {
-      used = std::min(d.size(), L::kPageSize);
+      used = std::min(d.size(), pageSize);
       putBytes(page, 0, std::span(d).subspan(0, used));
     } else {
-      const std::size_t len = std::min(d.size() - at, L::kPageSize - L::kTdefPageHeader);
+      const std::size_t len = std::min(d.size() - at, pageSize - L::kTdefPageHeader);
       putU8(page, 0, L::kPageTableDef);
       putU8(page, 1, 0x01);
       putBytes(page, L::kTdefPageHeader, std::span(d).subspan(at, len));
       used = L::kTdefPageHeader + len;
     }
     at += k == 0 ? used : used - L::kTdefPageHeader;
-    putU16(page, L::kTdefFreeSpace, static_cast<std::uint16_t>(L::kPageSize - used - 8 > L::kPageSize ? 0 : L::kPageSize - used - 8));
+    if (options.generation == 3) {
+      putU8(page, 2, 'V');  // Jet 3 marks every TDEF page instead of counting free bytes
+      putU8(page, 3, 'C');
+    } else {
+      putU16(page, L::kTdefFreeSpace, static_cast<std::uint16_t>(pageSize - used - 8 > pageSize ? 0 : pageSize - used - 8));
+    }
     putU32(page, L::kTdefNextPage, k + 1 < pt.pageCount ? pt.firstPage + k + 1 : 0);
     out.write(pt.firstPage + k, page);
   }
@@ -699,25 +744,25 @@ void DatabaseWriter::State::addInheritedAces(std::int32_t objectId, std::int32_t
 
 void DatabaseWriter::State::writeGlobalMap() {
   // Set bits mark free pages: none inside the file, all beyond it (corpus: adox).
-  ByteBuffer map(L::kMapRowSize, 0);
+  ByteBuffer map(format.mapRowSize, 0);
   std::uint32_t count = out.pageCount();
-  if (count <= L::kMapInlinePages) {
+  if (count <= format.mapInlinePages) {
     putU8(map, 0, L::kMapInline);
-    for (std::uint32_t p = count; p < L::kMapInlinePages; ++p) {
+    for (std::uint32_t p = count; p < format.mapInlinePages; ++p) {
       map[5 + p / 8] |= static_cast<std::uint8_t>(1u << (p % 8));
     }
   } else {
     putU8(map, 0, L::kMapReference);
     std::uint32_t bitmaps = 0;
-    while (static_cast<std::uint64_t>(bitmaps) * L::kBitmapPagePages < count + bitmaps) ++bitmaps;
+    while (static_cast<std::uint64_t>(bitmaps) * format.bitmapPagePages < count + bitmaps) ++bitmaps;
     const std::uint32_t first = out.allocate(bitmaps);
     count = out.pageCount();
     for (std::uint32_t k = 0; k < bitmaps; ++k) {
-      ByteBuffer b(L::kPageSize, 0);
+      ByteBuffer b(format.pageSize, 0);
       putU8(b, 0, L::kPageUsageBitmap);
       putU8(b, 1, 0x01);
-      for (std::uint32_t bit = 0; bit < L::kBitmapPagePages; ++bit) {
-        if (k * L::kBitmapPagePages + bit >= count) {
+      for (std::uint32_t bit = 0; bit < format.bitmapPagePages; ++bit) {
+        if (k * format.bitmapPagePages + bit >= count) {
           b[L::kBitmapPageStart + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
         }
       }
@@ -725,13 +770,20 @@ void DatabaseWriter::State::writeGlobalMap() {
       putU32(map, 1 + 4 * k, first + k);
     }
   }
-  RowPage page1(L::kPageSize, 1);
+  RowPage page1(format.pageSize, 1, format);
   page1.add(map);
-  page1.add(ByteBuffer(L::kMapRowSize, 0));
+  page1.add(ByteBuffer(format.mapRowSize, 0));
   out.write(1, page1.bytes());
 }
 
 void DatabaseWriter::State::writeHeader() {
+  if (options.generation == 3) {
+    ByteBuffer p = jet3HeaderPage(options.codePage, kGeneralSortOrder);
+    Rc4 rc4(layout::kMaskKey);
+    rc4.apply(std::span(p).subspan(layout::kMaskOffset, layout::kMaskLengthJet3));
+    out.write(0, p);
+    return;
+  }
   ByteBuffer p(L::kPageSize, 0);
   putU8(p, 1, 0x01);
   putBytes(p, layout::kMagicOffset, std::span(reinterpret_cast<const std::uint8_t*>("Standard Jet DB"), 16));
@@ -826,10 +878,13 @@ std::uint32_t DatabaseWriter::addTable(const TableDef& def, RowCursor& rows,
   if (s_->finished) throw unsupported(s_->path, "the database is already complete");
   const std::string what = s_->path + ", table '" + def.name + "'";
   PendingTable pt;
-  pt.def = normalise(def, what);
+  pt.def = normalise(def, what, s_->options.generation);
   pt.sourcePage = def.definitionPage;
   pt.facts.reals.resize(pt.def.physicalIndexes.size());
-  pt.pageCount = definitionPages(buildDefinition(pt, {}).size());
+  pt.pageCount = s_->options.generation == 3
+                     ? definitionPages(buildJet3Definition(pt.def, jet3Facts(pt, {}, s_->options.codePage)).size(),
+                                       s_->format.pageSize)
+                     : definitionPages(buildDefinition(pt, {}).size());
   pt.firstPage = s_->out.allocate(pt.pageCount);
   s_->writeTable(pt, rows, what);
   const std::int32_t id = static_cast<std::int32_t>(pt.firstPage);
@@ -919,7 +974,12 @@ void DatabaseWriter::finish() {
   }
   const auto system = [&](TableDef def, std::uint32_t page) {
     PendingTable pt;
-    pt.def = normalise(def, s.path + ", table '" + def.name + "'");
+    if (s.options.generation == 3 && def.name == "MSysQueries") {
+      // Jet 3's MSysQueries has no LvExtra column.
+      std::erase_if(def.columns, [](const Column& c) { return c.name == "LvExtra"; });
+      for (Row& r : s.queryRows) r.erase(r.begin() + 3);
+    }
+    pt.def = normalise(def, s.path + ", table '" + def.name + "'", s.options.generation);
     pt.system = true;
     pt.firstPage = page;
     pt.pageCount = 1;

@@ -23,6 +23,9 @@ namespace jet {
 struct WriterOptions {
   double creationDate = 0;           // OLE date; 0 means now
   std::uint16_t codePage = 1252;
+  // 4: Jet 4 (Access 2000-2003); 3: Jet 3 (Access 97), whose text columns
+  // count their lengths in characters and store text in codePage.
+  int generation = 4;
   std::uint32_t engineBuild = 0x261C;  // as Jet 4 stamps it (seen in the corpus files)
   // Index keys of one table held in memory before sorted runs go to a
   // temporary file (divided among the table's indexes).

@@ -59,7 +59,7 @@ struct PagePlan {
 };
 
 // Cuts entries into pages left to right, each as full as the entry space allows.
-std::vector<PagePlan> planPages(const std::vector<Stored>& v) {
+std::vector<PagePlan> planPages(const std::vector<Stored>& v, const WriteFormat& f) {
   std::vector<PagePlan> plans;
   std::size_t i = 0;
   while (i < v.size()) {
@@ -67,7 +67,7 @@ std::vector<PagePlan> planPages(const std::vector<Stored>& v) {
     std::size_t j = i;
     while (j + 1 < v.size()) {
       const std::size_t next = total + v[j + 1].bytes.size();
-      if (packedSize(v, i, j + 1, next) > L::kIdxEntrySpace) break;
+      if (packedSize(v, i, j + 1, next) > f.idxEntrySpace) break;
       total = next;
       ++j;
     }
@@ -77,26 +77,30 @@ std::vector<PagePlan> planPages(const std::vector<Stored>& v) {
   return plans;
 }
 
-ByteBuffer buildPage(std::uint8_t type, std::uint32_t tdefPage, std::uint8_t level,
+ByteBuffer buildPage(const WriteFormat& f, std::uint8_t type, std::uint32_t tdefPage, std::uint8_t level,
                      const std::vector<Stored>& v, std::size_t first, std::size_t count) {
-  ByteBuffer page(L::kPageSize, 0);
+  ByteBuffer page(f.pageSize, 0);
   putU8(page, 0, type);
   putU8(page, 1, 0x01);
-  putU32(page, L::kIdxOwner, tdefPage);
-  putU8(page, L::kIdxLevel, level);
+  putU32(page, f.idxOwner, tdefPage);
+  putU8(page, f.idxLevel, level);
   std::size_t prefix = 0;
   if (count > 1) prefix = commonPrefix(v[first], v[first + count - 1]);
-  putU16(page, L::kIdxPrefixLength, static_cast<std::uint16_t>(prefix));
+  if (f.idxPrefixWidth == 1) {
+    putU8(page, f.idxPrefixLength, static_cast<std::uint8_t>(prefix));
+  } else {
+    putU16(page, f.idxPrefixLength, static_cast<std::uint16_t>(prefix));
+  }
   std::size_t at = 0;
   for (std::size_t k = 0; k < count; ++k) {
     const ByteBuffer& b = v[first + k].bytes;
     const std::size_t skip = k == 0 ? 0 : prefix;
-    putBytes(page, L::kIdxEntries + at, std::span(b).subspan(skip));
+    putBytes(page, f.idxEntries + at, std::span(b).subspan(skip));
     at += b.size() - skip;
-    page[L::kIdxBitmap + at / 8] |= static_cast<std::uint8_t>(1u << (at % 8));
+    page[f.idxBitmap + at / 8] |= static_cast<std::uint8_t>(1u << (at % 8));
   }
-  assert(at <= L::kIdxEntrySpace);
-  putU16(page, L::kIdxFreeSpace, static_cast<std::uint16_t>(L::kPageSize - L::kIdxEntries - at));
+  assert(at <= f.idxEntrySpace);
+  putU16(page, L::kIdxFreeSpace, static_cast<std::uint16_t>(f.pageSize - f.idxEntries - at));
   return page;
 }
 
@@ -115,10 +119,10 @@ Stored withoutChild(const Stored& s, bool leaf) {
   return t;
 }
 
-void linkLevel(std::vector<ByteBuffer>& pages, const std::vector<std::uint32_t>& numbers) {
+void linkLevel(const WriteFormat& f, std::vector<ByteBuffer>& pages, const std::vector<std::uint32_t>& numbers) {
   for (std::size_t i = 0; i < pages.size(); ++i) {
-    putU32(pages[i], L::kIdxPrevPage, i == 0 ? 0 : numbers[i - 1]);
-    putU32(pages[i], L::kIdxNextPage, i + 1 == pages.size() ? 0 : numbers[i + 1]);
+    putU32(pages[i], f.idxPrevPage, i == 0 ? 0 : numbers[i - 1]);
+    putU32(pages[i], f.idxNextPage, i + 1 == pages.size() ? 0 : numbers[i + 1]);
   }
 }
 
@@ -290,12 +294,13 @@ std::unique_ptr<IndexEntrySource> IndexEntrySorter::sorted() {
 }
 
 WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage,
-                            const std::vector<IndexEntry>& entries) {
+                            const std::vector<IndexEntry>& entries, const WriteFormat& format) {
   VectorSource source(entries);
-  return writeIndexTree(out, tdefPage, source);
+  return writeIndexTree(out, tdefPage, source, format);
 }
 
-WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntrySource& entries) {
+WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntrySource& entries,
+                            const WriteFormat& f) {
   WrittenIndex result;
   // Leaves are cut while the entries stream by; a finished leaf waits until
   // the next one has a page number, so that its next link can be set.
@@ -309,13 +314,13 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
   bool first = true;
   const auto flushPending = [&](std::uint32_t next) {
     if (!havePending) return;
-    putU32(pending, L::kIdxNextPage, next);
+    putU32(pending, f.idxNextPage, next);
     out.write(pendingPage, pending);
     havePending = false;
   };
   const auto closeLeaf = [&] {
-    pending = buildPage(L::kPageIndexLeaf, tdefPage, 0, leaf, 0, leaf.size());
-    putU32(pending, L::kIdxPrevPage, previousPage);
+    pending = buildPage(f, L::kPageIndexLeaf, tdefPage, 0, leaf, 0, leaf.size());
+    putU32(pending, f.idxPrevPage, previousPage);
     pendingPage = leafPage;
     havePending = true;
     parents.push_back(nodeEntry(leaf.back(), leafPage));
@@ -339,7 +344,7 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
     if (!leaf.empty()) {
       const std::size_t total = leafBytes + s.bytes.size();
       const std::size_t prefix = std::min(commonPrefix(leaf.front(), s), commonPrefix(leaf.front(), leaf.back()));
-      if (total - leaf.size() * prefix > L::kIdxEntrySpace) closeLeaf();
+      if (total - leaf.size() * prefix > f.idxEntrySpace) closeLeaf();
     }
     if (leaf.empty()) {
       leafPage = out.allocate();
@@ -352,7 +357,7 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
   }
   if (result.entries == 0) {
     result.root = out.allocate();
-    out.write(result.root, buildPage(L::kPageIndexLeaf, tdefPage, 0, leaf, 0, 0));
+    out.write(result.root, buildPage(f, L::kPageIndexLeaf, tdefPage, 0, leaf, 0, 0));
     result.pages.push_back(result.root);
     return result;
   }
@@ -366,7 +371,7 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
   std::vector<Stored> level = std::move(parents);
   std::uint8_t depth = 1;
   while (true) {
-    const std::vector<PagePlan> plans = planPages(level);
+    const std::vector<PagePlan> plans = planPages(level, f);
     const std::uint32_t firstPage = out.allocate(static_cast<std::uint32_t>(plans.size()));
     std::vector<std::uint32_t> numbers;
     std::vector<ByteBuffer> pages;
@@ -377,13 +382,13 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
       const std::size_t count = plan.last - plan.first + 1;
       // The last child goes in the tail field unless it is the only one.
       const bool tail = count > 1;
-      pages.push_back(buildPage(L::kPageIndexNode, tdefPage, depth, level, plan.first,
+      pages.push_back(buildPage(f, L::kPageIndexNode, tdefPage, depth, level, plan.first,
                                 tail ? count - 1 : count));
-      if (tail) putU32(pages.back(), L::kIdxTailPage, childOf(level[plan.last]));
+      if (tail) putU32(pages.back(), f.idxTailPage, childOf(level[plan.last]));
       numbers.push_back(number);
       up.push_back(nodeEntry(withoutChild(level[plan.last], false), number));
     }
-    linkLevel(pages, numbers);
+    linkLevel(f, pages, numbers);
     for (std::size_t p = 0; p < pages.size(); ++p) out.write(numbers[p], pages[p]);
     result.pages.insert(result.pages.end(), numbers.begin(), numbers.end());
     if (pages.size() == 1) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "jet/writer_bytes.h"
+#include "jet/writer_format.h"
 
 namespace jet {
 
@@ -63,8 +64,10 @@ struct WrittenIndex {
 };
 
 // Writes the tree for the sorted `entries` of the table whose TDEF is `tdefPage`.
-WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntrySource& entries);
+WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntrySource& entries,
+                            const WriteFormat& format = writeFormat(4));
 WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage,
-                            const std::vector<IndexEntry>& entries);
+                            const std::vector<IndexEntry>& entries,
+                            const WriteFormat& format = writeFormat(4));
 
 }  // namespace jet

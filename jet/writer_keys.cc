@@ -1,5 +1,7 @@
 #include "jet/writer_keys.h"
 
+#include "jet/writer_jet3.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -182,7 +184,7 @@ bool appendGeneralTextKey(ByteBuffer& key, const std::u16string& input, bool asc
 }
 
 void appendIndexKey(ByteBuffer& key, ColumnType type, const Value& value, bool ascending,
-                    const std::string& what) {
+                    const std::string& what, int generation, std::uint16_t codePage) {
   if (type == ColumnType::Boolean) {
     const bool yes = std::holds_alternative<bool>(value) && std::get<bool>(value);
     key.push_back(ascending ? kAscStart : kDescStart);
@@ -236,6 +238,7 @@ void appendIndexKey(ByteBuffer& key, ColumnType type, const Value& value, bool a
       return appendDecimal(key, std::get<Decimal>(value), ascending);
     case ColumnType::Text:
     case ColumnType::Memo:
+      if (generation == 3) return appendGeneral97TextKey(key, std::get<std::string>(value), codePage, ascending, what);
       appendGeneralTextKey(key, toUtf16(std::get<std::string>(value)), ascending);
       return;
     case ColumnType::Boolean:

@@ -13,8 +13,9 @@
 namespace jet {
 
 // Appends the key part of one column value (`what` names the column in errors).
+// Jet 3 (generation 3) text keys use the General 97 order over `codePage` bytes.
 void appendIndexKey(ByteBuffer& key, ColumnType type, const Value& value, bool ascending,
-                    const std::string& what);
+                    const std::string& what, int generation = 4, std::uint16_t codePage = 1252);
 
 // The General (legacy) key of a text value, without the column's start byte.
 // Always true: every UTF-16 unit has codes.

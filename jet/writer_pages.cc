@@ -11,7 +11,8 @@ namespace {
 namespace L = layout::jet4;
 }
 
-RowPage::RowPage(std::size_t pageSize, std::uint32_t owner) : page_(pageSize, 0), top_(pageSize) {
+RowPage::RowPage(std::size_t pageSize, std::uint32_t owner, const WriteFormat& format)
+    : format_(&format), page_(pageSize, 0), top_(pageSize) {
   putU8(page_, 0, L::kPageData);
   putU8(page_, 1, 0x01);
   putU32(page_, L::kDataOwner, owner);
@@ -19,7 +20,7 @@ RowPage::RowPage(std::size_t pageSize, std::uint32_t owner) : page_(pageSize, 0)
 
 bool RowPage::fits(std::size_t length) const {
   if (rows_ >= L::kMaxRowsPerPage) return false;
-  const std::size_t slotsEnd = L::kDataFirstSlot + 2 * (rows_ + 1);
+  const std::size_t slotsEnd = format_->dataFirstSlot + 2 * (rows_ + 1);
   return top_ >= slotsEnd && top_ - slotsEnd >= length;
 }
 
@@ -27,21 +28,22 @@ std::uint8_t RowPage::add(std::span<const std::uint8_t> row) {
   assert(fits(row.size()));
   top_ -= row.size();
   putBytes(page_, top_, row);
-  putU16(page_, L::kDataFirstSlot + 2 * rows_, static_cast<std::uint16_t>(top_));
+  putU16(page_, format_->dataFirstSlot + 2 * rows_, static_cast<std::uint16_t>(top_));
   return static_cast<std::uint8_t>(rows_++);
 }
 
-std::size_t RowPage::freeSpace() const { return top_ - (L::kDataFirstSlot + 2 * rows_); }
+std::size_t RowPage::freeSpace() const { return top_ - (format_->dataFirstSlot + 2 * rows_); }
 
 const ByteBuffer& RowPage::bytes() {
   putU16(page_, L::kDataFreeSpace, static_cast<std::uint16_t>(freeSpace()));
-  putU16(page_, L::kDataRowCount, static_cast<std::uint16_t>(rows_));
+  putU16(page_, format_->dataRowCount, static_cast<std::uint16_t>(rows_));
   return page_;
 }
 
-ByteBuffer makeUsageMap(PageOutput& out, const std::vector<std::uint32_t>& pages) {
-  ByteBuffer row(L::kMapRowSize, 0);
-  const std::size_t bitmapBytes = L::kMapRowSize - 5;
+ByteBuffer makeUsageMap(PageOutput& out, const std::vector<std::uint32_t>& pages,
+                        const WriteFormat& format) {
+  ByteBuffer row(format.mapRowSize, 0);
+  const std::size_t bitmapBytes = format.mapRowSize - 5;
   // Jackcess and Access start inline windows on a multiple of 8.
   const std::uint32_t start = pages.empty() ? 0 : (pages.front() & ~7u);
   if (pages.empty() || pages.back() - start < bitmapBytes * 8) {
@@ -56,15 +58,15 @@ ByteBuffer makeUsageMap(PageOutput& out, const std::vector<std::uint32_t>& pages
   putU8(row, 0, L::kMapReference);
   std::map<std::uint32_t, ByteBuffer> bitmaps;
   for (std::uint32_t p : pages) {
-    const std::uint32_t slot = static_cast<std::uint32_t>(p / L::kBitmapPagePages);
-    assert(slot < L::kMapReferenceSlots);
+    const std::uint32_t slot = static_cast<std::uint32_t>(p / format.bitmapPagePages);
+    assert(slot < format.mapReferenceSlots);
     ByteBuffer& b = bitmaps[slot];
     if (b.empty()) {
       b.assign(out.pageSize(), 0);
       putU8(b, 0, L::kPageUsageBitmap);
       putU8(b, 1, 0x01);
     }
-    const std::uint32_t bit = static_cast<std::uint32_t>(p % L::kBitmapPagePages);
+    const std::uint32_t bit = static_cast<std::uint32_t>(p % format.bitmapPagePages);
     b[L::kBitmapPageStart + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
   }
   for (auto& [slot, bitmap] : bitmaps) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "jet/writer_bytes.h"
+#include "jet/writer_format.h"
 
 namespace jet {
 
@@ -16,7 +17,7 @@ class PageOutput;
 // One page of rows: header, slot table growing upwards, rows growing down.
 class RowPage {
  public:
-  RowPage(std::size_t pageSize, std::uint32_t owner);
+  RowPage(std::size_t pageSize, std::uint32_t owner, const WriteFormat& format = writeFormat(4));
   // Whether a row of `length` bytes still fits (slot included, 255 rows at most).
   bool fits(std::size_t length) const;
   // Adds the row and returns its row number; the caller checked fits().
@@ -26,6 +27,7 @@ class RowPage {
   const ByteBuffer& bytes();
 
  private:
+  const WriteFormat* format_;
   ByteBuffer page_;
   std::size_t rows_ = 0;
   std::size_t top_;  // where the last row starts
@@ -34,6 +36,7 @@ class RowPage {
 // A usage-map row for the sorted, distinct `pages`: inline when they fit in
 // one 512-page window, else a reference map whose bitmap pages are allocated
 // from `out` and written at once.
-ByteBuffer makeUsageMap(PageOutput& out, const std::vector<std::uint32_t>& pages);
+ByteBuffer makeUsageMap(PageOutput& out, const std::vector<std::uint32_t>& pages,
+                        const WriteFormat& format = writeFormat(4));
 
 }  // namespace jet

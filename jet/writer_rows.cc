@@ -6,6 +6,7 @@
 #include "jet/error.h"
 #include "jet/layout/jet4_write.h"
 #include "jet/text.h"
+#include "jet/writer_jet3.h"
 #include "jet/writer_keys.h"
 
 namespace jet {
@@ -82,7 +83,14 @@ void putFixed(std::span<std::uint8_t> out, const Column& c, const Value& v,
   }
 }
 
-ByteBuffer variableBytes(const Column& c, const Value& v, const std::string& what) {
+ByteBuffer variableBytes(const Column& c, const Value& v, const std::string& what, std::uint16_t codePage) {
+  if (c.type == ColumnType::Text && codePage != 0) {
+    ByteBuffer b = encodeJet3Text(valueAs<std::string>(v, what, c), codePage, describe(what, c));
+    if (c.length != 0 && b.size() > c.length) {
+      throw unsupported(describe(what, c), "the text is longer than the column allows");
+    }
+    return b;
+  }
   if (c.type == ColumnType::Text) {
     ByteBuffer b = encodeJet4Text(valueAs<std::string>(v, what, c), (c.extraFlags & 0x01) != 0);
     if (c.length != 0 && toUtf16Length(b) * 2 > c.length) {
@@ -105,9 +113,10 @@ ByteBuffer variableBytes(const Column& c, const Value& v, const std::string& wha
   return b;
 }
 
-ByteBuffer longValueContent(const Column& c, const Value& v, const std::string& what) {
+ByteBuffer longValueContent(const Column& c, const Value& v, const std::string& what, std::uint16_t codePage) {
   if (c.type == ColumnType::Memo) {
     const std::string& s = valueAs<std::string>(v, what, c);
+    if (codePage != 0) return encodeJet3Text(s, codePage, describe(what, c));
     const bool small = toUtf16(s).size() <= kMaxCompressedChars;
     return encodeJet4Text(s, (c.extraFlags & 0x01) != 0 && small);
   }
@@ -194,7 +203,10 @@ RowShape rowShape(const TableDef& table) {
 }
 
 ByteBuffer encodeRow(const TableDef& table, const RowShape& shape, const Row& row,
-                     LongValuePlacer& placer, const std::string& what) {
+                     LongValuePlacer& placer, const std::string& what,
+                     const WriteFormat& format, std::uint16_t codePage) {
+  // Code-page text is Jet 3's; 0 means Jet 4 Unicode.
+  if (format.generation != 3) codePage = 0;
   const std::size_t maskSize = (shape.columnCount + 7) / 8;
   ByteBuffer fixed(shape.fixedSize, 0);
   ByteBuffer mask(maskSize, 0);
@@ -214,10 +226,10 @@ ByteBuffer encodeRow(const TableDef& table, const RowShape& shape, const Row& ro
     if (c.fixed()) {
       putFixed(fixed, c, v, what);
     } else if (isLongValue(c.type)) {
-      contents[i] = longValueContent(c, v, what);
+      contents[i] = longValueContent(c, v, what, codePage);
       longValues.push_back(i);
     } else {
-      vars[c.varIndex] = variableBytes(c, v, what);
+      vars[c.varIndex] = variableBytes(c, v, what, codePage);
     }
   }
   // Long values of up to 64 bytes stay in the row while the row stays small enough.
@@ -226,7 +238,8 @@ ByteBuffer encodeRow(const TableDef& table, const RowShape& shape, const Row& ro
   for (std::size_t i : longValues) {
     size += L::kLongValueHeader + (contents[i].size() <= L::kMaxInlineLongValue ? contents[i].size() : 0);
   }
-  const bool keepInline = size <= L::kMaxRowSize;
+  if (format.generation == 3) size -= 1 + shape.varCount;  // one-byte counts and offsets
+  const bool keepInline = size <= format.maxRowSize;
   for (std::size_t i : longValues) {
     const Column& c = table.columns[i];
     if (keepInline && contents[i].size() <= L::kMaxInlineLongValue) {
@@ -235,6 +248,7 @@ ByteBuffer encodeRow(const TableDef& table, const RowShape& shape, const Row& ro
       vars[c.varIndex] = placer.place(c, contents[i]);
     }
   }
+  if (format.generation == 3) return assembleJet3Row(shape, fixed, vars, mask, what);
   ByteBuffer out;
   out.reserve(size);
   addU16(out, shape.columnCount);

@@ -10,6 +10,7 @@
 #include "jet/schema.h"
 #include "jet/value.h"
 #include "jet/writer_bytes.h"
+#include "jet/writer_format.h"
 
 namespace jet {
 
@@ -36,7 +37,9 @@ RowShape rowShape(const TableDef& table);
 // Encodes `row` (one value per column of `table`, in its order). Throws
 // unsupported naming `what` when a value does not fit its column or the row
 // cannot be made short enough.
+// Jet 3 text is stored in `codePage`.
 ByteBuffer encodeRow(const TableDef& table, const RowShape& shape, const Row& row,
-                     LongValuePlacer& placer, const std::string& what);
+                     LongValuePlacer& placer, const std::string& what,
+                     const WriteFormat& format = writeFormat(4), std::uint16_t codePage = 1252);
 
 }  // namespace jet

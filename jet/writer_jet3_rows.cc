@@ -1,0 +1,73 @@
+#include <algorithm>
+
+#include "jet/error.h"
+#include "jet/layout/jet3_write.h"
+#include "jet/text.h"
+#include "jet/writer_jet3.h"
+
+namespace jet {
+
+namespace L = layout::jet3;
+
+namespace {
+constexpr std::size_t kJumpSpan = 256;
+}
+
+ByteBuffer encodeJet3Text(const std::string& utf8, std::uint16_t codePage, const std::string& what) {
+  const std::optional<std::string> bytes = encodeCodePage(utf8, codePage);
+  if (!bytes) {
+    throw unsupported(what, "the text holds a character that code page " + std::to_string(codePage) +
+                                " cannot hold, so a Jet 3 file cannot keep it");
+  }
+  return ByteBuffer(bytes->begin(), bytes->end());
+}
+
+ByteBuffer assembleJet3Row(const RowShape& shape, const ByteBuffer& fixed,
+                           const std::vector<ByteBuffer>& vars, const ByteBuffer& mask,
+                           const std::string& what) {
+  if (shape.columnCount > 255 || shape.varCount > 255) {
+    throw unsupported(what, "a Jet 3 row holds at most 255 columns");
+  }
+  ByteBuffer out;
+  out.push_back(static_cast<std::uint8_t>(shape.columnCount));
+  addBytes(out, fixed);
+  if (shape.varCount == 0) {
+    addBytes(out, mask);
+  } else {
+    std::vector<std::size_t> offsets;  // var 0 .. var n-1, then EOD
+    for (const ByteBuffer& v : vars) {
+      offsets.push_back(out.size());
+      addBytes(out, v);
+    }
+    const std::size_t eod = out.size();
+    offsets.push_back(eod);
+    // The jump count depends on the final length, which depends on it.
+    const std::size_t rest = offsets.size() + 1 + mask.size();
+    std::size_t jumps = 0;
+    while ((eod + rest + jumps - 1) / kJumpSpan != jumps) {
+      jumps = (eod + rest + jumps - 1) / kJumpSpan;
+    }
+    const std::size_t real = eod / kJumpSpan;
+    if (jumps > real + 1) {
+      throw unsupported(what, "a Jet 3 row of this length cannot be laid out (its jump table would need two spare bytes)");
+    }
+    for (std::size_t i = offsets.size(); i-- > 0;) out.push_back(static_cast<std::uint8_t>(offsets[i] % kJumpSpan));
+    // Lowest address first: the spare byte, then boundary k = jumps-1 ... 0.
+    std::vector<std::uint8_t> table(jumps, 0xFF);
+    for (std::size_t k = 0; k < real; ++k) {
+      std::size_t i = 0;
+      while (offsets[i] < kJumpSpan * (k + 1)) ++i;
+      table[jumps - 1 - k] = static_cast<std::uint8_t>(i);
+    }
+    addBytes(out, table);
+    out.push_back(static_cast<std::uint8_t>(shape.varCount));
+    addBytes(out, mask);
+  }
+  if (out.size() > L::kMaxRowSize) {
+    throw unsupported(what, "a row needs " + std::to_string(out.size()) + " bytes, more than the " +
+                                std::to_string(L::kMaxRowSize) + " a Jet 3 row may hold");
+  }
+  return out;
+}
+
+}  // namespace jet
