@@ -325,8 +325,8 @@ ByteBuffer buildDefinition(const PendingTable& pt, const std::map<std::uint32_t,
   const TableFacts& f = pt.facts;
   const RowShape shape = rowShape(t);
   ByteBuffer d(L::kTdefHeaderSize, 0);
-  putU8(d, 0, L::kPageTableDef);
-  putU8(d, 1, 0x01);
+  putU8(d, L::kPageType, L::kPageTableDef);
+  putU8(d, L::kPageMark, L::kPageMarkValue);
   putU32(d, L::kTdefMagic, L::kTdefMagicValue);
   putU32(d, L::kTdefRowCount, f.rowCount);
   putU32(d, L::kTdefAutoNumber, f.autoNumber);
@@ -388,7 +388,7 @@ ByteBuffer buildDefinition(const PendingTable& pt, const std::map<std::uint32_t,
     }
     putU32(b, L::kRealUsageMap, real.map);
     putU32(b, L::kRealRootPage, real.root);
-    putU8(b, L::kRealFlags, static_cast<std::uint8_t>(p.flags | 0x80));
+    putU8(b, L::kRealFlags, static_cast<std::uint8_t>(p.flags | L::kRealFlagAlways));
     addBytes(d, b);
   }
   for (const Index& i : t.indexes) {
@@ -673,8 +673,8 @@ void DatabaseWriter::State::writeDefinition(const PendingTable& pt,
       putBytes(page, 0, std::span(d).subspan(0, used));
     } else {
       const std::size_t len = std::min(d.size() - at, L::kPageSize - L::kTdefPageHeader);
-      putU8(page, 0, L::kPageTableDef);
-      putU8(page, 1, 0x01);
+      putU8(page, L::kPageType, L::kPageTableDef);
+      putU8(page, L::kPageMark, L::kPageMarkValue);
       putBytes(page, L::kTdefPageHeader, std::span(d).subspan(at, len));
       used = L::kTdefPageHeader + len;
     }
@@ -702,27 +702,27 @@ void DatabaseWriter::State::writeGlobalMap() {
   ByteBuffer map(L::kMapRowSize, 0);
   std::uint32_t count = out.pageCount();
   if (count <= L::kMapInlinePages) {
-    putU8(map, 0, L::kMapInline);
+    putU8(map, L::kMapType, L::kMapInline);
     for (std::uint32_t p = count; p < L::kMapInlinePages; ++p) {
-      map[5 + p / 8] |= static_cast<std::uint8_t>(1u << (p % 8));
+      map[L::kMapBitmap + p / 8] |= static_cast<std::uint8_t>(1u << (p % 8));
     }
   } else {
-    putU8(map, 0, L::kMapReference);
+    putU8(map, L::kMapType, L::kMapReference);
     std::uint32_t bitmaps = 0;
     while (static_cast<std::uint64_t>(bitmaps) * L::kBitmapPagePages < count + bitmaps) ++bitmaps;
     const std::uint32_t first = out.allocate(bitmaps);
     count = out.pageCount();
     for (std::uint32_t k = 0; k < bitmaps; ++k) {
       ByteBuffer b(L::kPageSize, 0);
-      putU8(b, 0, L::kPageUsageBitmap);
-      putU8(b, 1, 0x01);
+      putU8(b, L::kPageType, L::kPageUsageBitmap);
+      putU8(b, L::kPageMark, L::kPageMarkValue);
       for (std::uint32_t bit = 0; bit < L::kBitmapPagePages; ++bit) {
         if (k * L::kBitmapPagePages + bit >= count) {
           b[L::kBitmapPageStart + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
         }
       }
       out.write(first + k, b);
-      putU32(map, 1 + 4 * k, first + k);
+      putU32(map, L::kMapSlots + 4 * k, first + k);
     }
   }
   RowPage page1(L::kPageSize, 1);
@@ -733,7 +733,7 @@ void DatabaseWriter::State::writeGlobalMap() {
 
 void DatabaseWriter::State::writeHeader() {
   ByteBuffer p(L::kPageSize, 0);
-  putU8(p, 1, 0x01);
+  putU8(p, L::kPageMark, L::kPageMarkValue);
   putBytes(p, layout::kMagicOffset, std::span(reinterpret_cast<const std::uint8_t*>("Standard Jet DB"), 16));
   putU8(p, layout::kVersionOffset, 0x01);
   putU32(p, L::kDbGlobalMapRef, rowRef(1, 0));

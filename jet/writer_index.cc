@@ -80,8 +80,8 @@ std::vector<PagePlan> planPages(const std::vector<Stored>& v) {
 ByteBuffer buildPage(std::uint8_t type, std::uint32_t tdefPage, std::uint8_t level,
                      const std::vector<Stored>& v, std::size_t first, std::size_t count) {
   ByteBuffer page(L::kPageSize, 0);
-  putU8(page, 0, type);
-  putU8(page, 1, 0x01);
+  putU8(page, L::kPageType, type);
+  putU8(page, L::kPageMark, L::kPageMarkValue);
   putU32(page, L::kIdxOwner, tdefPage);
   putU8(page, L::kIdxLevel, level);
   std::size_t prefix = 0;
