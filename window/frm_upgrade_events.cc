@@ -104,7 +104,9 @@ void frm_Upgrade::connectWiring() {
     connect(Cmd_GetFolder(i), &QPushButton::clicked, this, [this, i] { Cmd_GetFolder_Click(i); });
     connect(tv_Files(i), &QTreeWidget::itemChanged, this, [this, i](QTreeWidgetItem* item, int) {
       if (fillingTree_) return;
+      // Remembered until the click that made it (if any) has been handled; a key leaves no click.
       toggled_ = item;
+      QTimer::singleShot(0, this, [this] { toggled_ = nullptr; });
       tv_Files_NodeCheck(i, item);
     });
     connect(tv_Files(i), &QTreeWidget::itemClicked, this, [this, i](QTreeWidgetItem* item, int) {

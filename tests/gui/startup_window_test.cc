@@ -114,6 +114,20 @@ void StartupWindowTest::theThreeWaysOfClosingSaveTheSameKeys() {
            qPrintable(saved[0]));
 }
 
+void StartupWindowTest::closingWithAnUnwritableSettingsFolderSaysSoForEveryKey() {
+  Harness h;
+  h.writeSettings(h.source(), std::nullopt, "1", "4");
+  QVERIFY(h.start());
+  h.boxes.boxes.clear();
+  // A plain file where the folder was: no write can succeed there, not even as root.
+  QDir(h.data.path()).removeRecursively();
+  writeBytes(h.data.path(), "in the way");
+  h.window->close();
+  QFile::remove(h.data.path());
+  QDir().mkpath(h.data.path());
+  QCOMPARE(h.boxes.texts(), QStringList(4, "Cannot save INI file"));
+}
+
 void StartupWindowTest::findFileListsOneFileWithItsVersionChecked() {
   Harness h;
   const QString a = copyCorpus(kJet2, h.path("pick/a.mdb"));

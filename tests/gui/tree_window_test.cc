@@ -130,7 +130,12 @@ void TreeWindowTest::aTreeLoadCanBeStoppedBetweenFilesAndRestoresTheCursor() {
   QVERIFY(h.progress.texts.contains(h.source() + "/b.mdb\n1 file(s) read"));
   h.progress.stopAfter = 1;
   h.progress.texts.clear();
+  QList<Qt::CursorShape> cursors;
+  h.progress.onStep = [&] {
+    cursors << (QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor);
+  };
   QTest::mouseClick(h.window->Cmd_LoadTreeView(0), Qt::LeftButton);
+  QCOMPARE(cursors, (QList<Qt::CursorShape>{Qt::WaitCursor, Qt::WaitCursor}));
   QCOMPARE(h.outline(0), (QStringList{h.source(), "  mdb_original", "  a.mdb [2.0] *"}));
   QCOMPARE(h.window->lbl_CheckedCount->text(), QString("1"));
   QCOMPARE(h.progress.begun, h.progress.ended);
@@ -319,4 +324,35 @@ void TreeWindowTest::theTreeViewBoxAndTheFileListOnlyRefreshTheControls() {
   h.window->Lst_Files->item(0)->setCheckState(Qt::Unchecked);
   QVERIFY(h.window->Cmd_Upgrade->isEnabled());
   QCOMPARE(h.window->lbl_CheckedCount->text(), QString("9"));
+}
+
+void TreeWindowTest::aCheckByKeyboardIsAUserToggleAndTheNextClickStillLists() {
+  Harness h;
+  const QString a = copyCorpus(kJet3, h.source() + "/a.mdb");
+  h.writeSettings(h.source(), std::nullopt, "0", "4");
+  QVERIFY(h.start());
+  QTreeWidgetItem* item = h.window->nodeByKey(0, a);
+  h.tree(0)->setCurrentItem(item);
+  h.tree(0)->setFocus();
+  QTest::keyClick(h.tree(0), Qt::Key_Space);
+  QCOMPARE(item->checkState(0), Qt::Checked);
+  QCOMPARE(h.window->lbl_CheckedCount->text(), QString("1"));
+  QVERIFY(h.window->Cmd_Upgrade->isEnabled());
+  QTest::qWait(20);
+  h.window->lst_Output->clear();
+  clickNode(h.tree(0), item);
+  QCOMPARE(h.output().value(0), a + " [version=3.0]");
+}
+
+void TreeWindowTest::browseForFolderStartsAtTheCurrentDirectoryForAnEmptyFolder() {
+  RecordingNotifier boxes;
+  TestFolderChooser chooser;
+  QString folder;
+  QVERIFY(!BrowseForFolder(chooser, nullptr, folder, "folder with MDB files", boxes));
+  QCOMPARE(folder, QDir::currentPath());  // written back, though the user cancelled
+  QCOMPARE(chooser.starts, QStringList{QDir::currentPath()});
+  chooser.answer = "/x/y";
+  QVERIFY(BrowseForFolder(chooser, nullptr, folder, "folder with MDB files", boxes));
+  QCOMPARE(folder, QString("/x/y"));
+  QVERIFY(boxes.boxes.empty());
 }

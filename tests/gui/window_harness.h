@@ -85,6 +85,7 @@ class TestProgress : public WorkProgress {
   int stopAfter = -1;
   QStringList titles, texts;
   int begun = 0, ended = 0, steps = 0;
+  std::function<void()> onStep;
   void begin(const QString& title, int, bool) override {
     titles << title;
     ++begun;
@@ -92,6 +93,7 @@ class TestProgress : public WorkProgress {
   }
   bool step(const QString& text, int) override {
     texts << text;
+    if (onStep) onStep();
     return stopAfter >= 0 && steps++ >= stopAfter;
   }
   void end() override { ++ended; }
