@@ -3,9 +3,9 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QGroupBox>
-#include <QMenuBar>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTimer>
 
 #include "window_harness.h"
@@ -223,7 +223,8 @@ void StartupWindowTest::theFileMenuOpensTheDialogAndTheRealDialogReturnsTheFiles
   QCOMPARE(listItems(w.Lst_Files), QStringList{a + " [v2.0] *"});
   // The filter takes ".mdb" in any letter case.
   const QRegularExpression any(QRegularExpression::wildcardToRegularExpression("*.[Mm][Dd][Bb]"));
-  QVERIFY(any.match("x.mdb").hasMatch() && any.match("X.MDB").hasMatch() && any.match("y.mDb").hasMatch());
+  QVERIFY(any.match("x.mdb").hasMatch() && any.match("X.MDB").hasMatch() &&
+          any.match("y.mDb").hasMatch());
   QVERIFY(!any.match("x.mdbx").hasMatch());
 }
 
@@ -276,9 +277,9 @@ void StartupWindowTest::runningTheLayoutTwiceChangesNothing() {
   w.resize(1000, 640);
   QTRY_COMPARE(w.centralWidget()->width(), 1000);
   QList<QRect> first;
-  const QList<QWidget*> moved = {w.lst_Output, w.tv_Files(0), w.tv_Files(1), w.lbl_Caption(1),
-                                 w.Lbl_Folder(1), w.Cmd_GetFolder(1), w.Cmd_LoadTreeView(1),
-                                 w.Cmd_Close, w.Cmd_Upgrade};
+  const QList<QWidget*> moved = {w.lst_Output,          w.tv_Files(0),   w.tv_Files(1),
+                                 w.lbl_Caption(1),      w.Lbl_Folder(1), w.Cmd_GetFolder(1),
+                                 w.Cmd_LoadTreeView(1), w.Cmd_Close,     w.Cmd_Upgrade};
   for (QWidget* c : moved) first << c->geometry();
   QVERIFY(QMetaObject::invokeMethod(&w, [&] {
     QResizeEvent again(w.centralWidget()->size(), w.centralWidget()->size());
