@@ -262,6 +262,20 @@ void StartupWindowTest::theLayoutOfLargeAndSmallWindowsNeverGoesNegativeOrOverfl
   QCOMPARE(w.Cmd_Close->x(), px(w.frameGeometry().width() * 15 - 1095 - 240, 0, 0, 0).x());
   QVERIFY(h.errorBoxes().isEmpty());
 
+  // Narrow: client width 420 twips gives trees of (420 - 360) / 2 = 30; 300 gives 0, never less.
+  w.resize(28, 600);
+  if (w.centralWidget()->width() == 28) {
+    QCOMPARE(w.tv_Files(0)->width(), 2);
+    QCOMPARE(w.tv_Files(1)->x(), px(30 + 120 + 120, 0, 0, 0).x());
+    w.resize(20, 600);
+    QTRY_COMPARE(w.centralWidget()->width(), 20);
+    QCOMPARE(w.tv_Files(0)->width(), 0);
+    QCOMPARE(w.tv_Files(1)->x(), 240 / 15);
+    QCOMPARE(w.Cmd_Upgrade->x(), 0);  // Close and Upgrade are pushed to the left edge, not past it
+  } else {
+    QWARN("the window cannot be made that narrow here");
+  }
+
   w.resize(w.width(), 100);  // footer top far above 2505 twips
   QTRY_COMPARE(w.centralWidget()->height(), 100 - w.menuBar()->height());
   QCOMPARE(w.lst_Output->y(), 0);
