@@ -61,6 +61,9 @@ std::uint16_t fixedLength(ColumnType t) {
   }
 }
 bool isFixedType(ColumnType t) { return fixedLength(t) != 0; }
+bool isKnownType(ColumnType t) {
+  return isFixedType(t) || t == ColumnType::Binary || t == ColumnType::Text || isLongValue(t);
+}
 
 class VectorCursor : public RowCursor {
  public:
@@ -252,9 +255,15 @@ TableDef normalise(const TableDef& in, const std::string& what) {
     if (c.name.empty() || c.name.size() > 64 * 3) throw unsupported(what, "a column name is empty or too long");
     const std::uint8_t keep = c.flags & (kColumnAutoLong | kColumnReplication | kColumnAutoGuid |
                                          kColumnHyperlink | 0x20);
-    if (isFixedType(c.type)) {
+    // Types we do not know (Access's 0x11 blob in MSysAccessObjects) keep
+    // the source's layout and are copied as raw bytes.
+    const bool unknownFixed = !isKnownType(c.type) && c.fixed() && c.length > 0;
+    if (!isKnownType(c.type) && !unknownFixed) {
+      throw unsupported(what + ", column '" + c.name + "'", "the column type " + columnTypeName(c.type) + " is unknown");
+    }
+    if (isFixedType(c.type) || unknownFixed) {
       c.flags = keep | kColumnFixed | kColumnNullable;
-      c.length = fixedLength(c.type);
+      if (!unknownFixed) c.length = fixedLength(c.type);
       c.varIndex = varIndex;
       if (c.type == ColumnType::Boolean) {
         c.fixedOffset = 0;
@@ -270,7 +279,7 @@ TableDef normalise(const TableDef& in, const std::string& what) {
       if (c.type == ColumnType::Text && (c.length == 0 || c.length > 510)) c.length = 510;
       if (c.type == ColumnType::Binary && (c.length == 0 || c.length > 510)) c.length = 510;
     }
-    if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
+    if ((c.type == ColumnType::Text || c.type == ColumnType::Memo) && c.sortOrder == 0) {
       c.sortOrder = kGeneralSortOrder;
     }
   }
@@ -286,6 +295,15 @@ TableDef normalise(const TableDef& in, const std::string& what) {
       const auto it = renumber.find(ic.columnNumber);
       if (it == renumber.end()) throw unsupported(what, "an index names a column the table lacks");
       ic.columnNumber = it->second;
+      // Keys can only be made for the General order; others have no known table.
+      for (const Column& c : t.columns) {
+        if (c.number == ic.columnNumber && (c.type == ColumnType::Text || c.type == ColumnType::Memo) &&
+            c.sortOrder != kGeneralSortOrder) {
+          throw unsupported(what + ", column '" + c.name + "'",
+                            "the column is indexed under sort order " + std::to_string(c.sortOrder) +
+                                ", and only the General order (1033) can be written");
+        }
+      }
     }
   }
   for (const Index& i : t.indexes) {
@@ -338,6 +356,8 @@ ByteBuffer buildDefinition(const PendingTable& pt, const std::map<std::uint32_t,
     if (c.type == ColumnType::Decimal) {
       putU8(col, L::kColSortOrder, c.precision);
       putU8(col, L::kColSortOrder + 1, c.scale);
+    } else if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
+      putU16(col, L::kColSortOrder, c.sortOrder);
     } else {
       putU16(col, L::kColSortOrder, kGeneralSortOrder);  // Access writes it in every column
     }
@@ -439,7 +459,11 @@ struct DatabaseWriter::State {
   std::uint32_t holderPage = 0;
 
   State(const std::string& p, WriterOptions o)
-      : path(p), options(o), out(p, L::kPageSize, kMaxJet4File) {}
+      : path(p), options(o), out(p, L::kPageSize, kMaxJet4File) {
+    const std::size_t slash = p.find_last_of('/');
+    folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : p.substr(0, slash));
+  }
+  std::string folder;  // where the database (and the key runs) are written
 
   std::uint32_t addMapRow(const ByteBuffer& row) {
     if (!holder || !holder->fits(row.size())) {
@@ -545,7 +569,11 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
   const TableDef& t = pt.def;
   const RowShape shape = rowShape(t);
   TableLongValues longValues(out);
-  std::vector<std::vector<IndexEntry>> entries(t.physicalIndexes.size());
+  std::vector<std::unique_ptr<IndexEntrySorter>> entries;
+  for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
+    entries.push_back(std::make_unique<IndexEntrySorter>(
+        options.indexMemory / std::max<std::size_t>(1, t.physicalIndexes.size()), path, folder));
+  }
   std::vector<std::uint32_t> dataPages, roomyPages;
   std::unique_ptr<RowPage> page;
   std::uint32_t pageNumber = 0;
@@ -571,16 +599,21 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
     for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
       const PhysicalIndex& p = t.physicalIndexes[r];
       IndexEntry e{{}, pageNumber, slot};
-      bool allNull = true;
+      bool allNull = true, anyNull = false;
       for (const IndexColumn& ic : p.columns) {
         const std::size_t at = columnPosition(t, ic.columnNumber);
         const Column& c = t.columns[at];
         const Value v = at < row.size() ? row[at] : Value{};
-        if (!isNull(v) || c.type == ColumnType::Boolean) allNull = false;
+        if (!isNull(v) || c.type == ColumnType::Boolean) {
+          allNull = false;
+        } else {
+          anyNull = true;
+        }
         appendIndexKey(e.key, c.type, v, ic.ascending, what + ", column '" + c.name + "'");
       }
       if (allNull && (p.flags & kIndexIgnoreNulls)) continue;
-      entries[r].push_back(std::move(e));
+      e.nullKey = anyNull;
+      entries[r]->add(std::move(e));
     }
     for (std::size_t i = 0; i < t.columns.size() && i < row.size(); ++i) {
       if ((t.columns[i].flags & kColumnAutoLong) && std::holds_alternative<std::int32_t>(row[i])) {
@@ -607,21 +640,19 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
   }
   f.reals.clear();
   for (std::size_t r = 0; r < entries.size(); ++r) {
-    std::vector<IndexEntry>& v = entries[r];
-    std::sort(v.begin(), v.end());
-    TableFacts::Real real;
-    real.entries = static_cast<std::uint32_t>(v.size());
-    for (std::size_t k = 0; k < v.size(); ++k) {
-      if (k == 0 || !v[k].sameKey(v[k - 1])) ++real.distinct;
-    }
-    if ((t.physicalIndexes[r].flags & kIndexUnique) && real.distinct != real.entries) {
+    const auto sorted = entries[r]->sorted();
+    const WrittenIndex tree = writeIndexTree(out, pt.firstPage, *sorted);
+    // Rows with a null key column do not take part in uniqueness.
+    if ((t.physicalIndexes[r].flags & kIndexUnique) && tree.duplicate) {
       throw unsupported(what, "a unique index holds the same key twice");
     }
-    const WrittenIndex tree = writeIndexTree(out, pt.firstPage, v);
+    TableFacts::Real real;
+    real.entries = tree.entries;
+    real.distinct = tree.distinct;
     real.root = tree.root;
     real.map = addMap(tree.pages);
     f.reals.push_back(real);
-    std::vector<IndexEntry>().swap(v);
+    entries[r].reset();
   }
   f.ownedMap = addMap(dataPages);
   f.freeMap = addMap(roomyPages);
