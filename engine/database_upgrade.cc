@@ -73,12 +73,14 @@ bool DatabaseUpgrade::saveAs(const UpgradeRequest& r, const QString& fileName,
   const QString backup = backupPath(r.destinationFolder, fileName);
   if (!CheckFolders(backup, PathKind::File, channels_)) return false;
   copyFileChecked(r.path, backup);
+  outcome_.backupPath = backup;
   channels_.ClassTrace("--compact: " + backup + " to: " + r.path + " :DBversion=" + code);
   TemporaryFile upgraded(compactChecked(backup, r.path, r.versionCode));
   // The original goes only now, replaced in one step by its checked upgrade.
   channels_.ClassTrace("--delete original: " + r.path);
   replaceFile(upgraded.path(), r.path);
   upgraded.release();
+  outcome_.upgradedPath = r.path;
   channels_.LogMessage(r.path + " upgraded to v" + engineVersion + " [" + code +
                        "] original:" + backup);
   channels_.AddOutput(r.path + " upgraded to v" + engineVersion + " [" + code +
@@ -95,10 +97,12 @@ bool DatabaseUpgrade::exportTo(const UpgradeRequest& r, const QString& fileName)
   TemporaryFile upgraded(compactChecked(r.path, destination, r.versionCode));
   replaceFile(upgraded.path(), destination);
   upgraded.release();
+  outcome_.upgradedPath = destination;
   return true;
 }
 
 bool DatabaseUpgrade::UpgradeDatabase(const UpgradeRequest& r) {
+  outcome_ = {};
   if (!common::isDatabaseName(r.path.toStdString())) return false;
   bool result = false;
   try {
@@ -110,6 +114,7 @@ bool DatabaseUpgrade::UpgradeDatabase(const UpgradeRequest& r) {
     auto db = workspace.OpenDatabase(r.path.toStdString(), false, true);
     const QString fileVersion = QString::fromStdString(db->Version());
     db->Close();
+    outcome_.fileVersion = fileVersion;
     channels_.ClassTrace("--" + r.path + " version=" + fileVersion);
     const QString fileName = fileNameOf(r.path);
     if (versionMajor(fileVersion) < versionMajor(engineVersion)) {

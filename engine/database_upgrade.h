@@ -22,12 +22,21 @@ struct UpgradeRequest {
   long versionCode = 0;       // 16, 32, 64 or 0
 };
 
+// What the last UpgradeDatabase call found and wrote, for callers that
+// report file by file (the headless batch).
+struct UpgradeOutcome {
+  QString fileVersion;   // empty when the file could not be opened
+  QString upgradedPath;  // the upgraded database, once it is in place
+  QString backupPath;    // "Save as": the copy of the file as it was, once made
+};
+
 class DatabaseUpgrade {
  public:
   DatabaseUpgrade(DBEngine& engine, Channels& channels) : engine_(engine), channels_(channels) {}
 
   // True only when a compaction was carried out to its end.
   bool UpgradeDatabase(const UpgradeRequest& request);
+  const UpgradeOutcome& lastOutcome() const { return outcome_; }
 
   // A free name for the copy of `fileName` in `folder`: the name itself, then
   // name_A ... name_Z, then name_1, name_2, ... (extension kept).
@@ -42,6 +51,7 @@ class DatabaseUpgrade {
 
   DBEngine& engine_;
   Channels& channels_;
+  UpgradeOutcome outcome_;
 };
 
 }  // namespace engine

@@ -26,12 +26,15 @@ bool patternMatches(const QString& pattern) {
   return found;
 }
 
-void makeFolder(const QString& path) {
-  if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0) {
-    const int err = errno;
-    throw FileError(errnoToRunError(err),
-                    "Cannot make folder '" + path + "': " + QString::fromUtf8(std::strerror(err)));
-  }
+// False when someone else (another worker of a batch) made it first.
+bool makeFolder(const QString& path) {
+  const QByteArray name = QFile::encodeName(path);
+  if (::mkdir(name.constData(), 0777) == 0) return true;
+  const int err = errno;
+  struct stat st {};
+  if (err == EEXIST && ::stat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
+  throw FileError(errnoToRunError(err),
+                  "Cannot make folder '" + path + "': " + QString::fromUtf8(std::strerror(err)));
 }
 
 }  // namespace
@@ -60,8 +63,7 @@ bool CheckFolders(const QString& path, PathKind kind, Channels& channels) {
         if (part.isEmpty()) continue;  // doubled separator
         running = AddBackslash(running) + part;
       }
-      if (!entryExists(running)) {
-        makeFolder(running);
+      if (!entryExists(running) && makeFolder(running)) {
         channels.AddOutput("folder: " + running + " created");
       }
     }

@@ -23,6 +23,7 @@ namespace {
 namespace L = layout;
 
 constexpr std::uint32_t kGlobalMap = 0x100;  // page 1, row 0
+constexpr std::uint16_t kGeneralSortOrder = 0x0409;
 constexpr int kMaxIndexDepth = 16;
 constexpr std::size_t kMaxDefinitionPages = 64;
 constexpr std::size_t kMaxProblems = 200;  // a badly broken file would flood the report
@@ -515,6 +516,11 @@ class Checker {
         return;
       }
       if (!isNull(row[at->second])) allNull = false;
+      // The encoder knows the General order only; text sorted otherwise is not re-encoded.
+      const Column& c = def.columns[at->second];
+      if ((c.type == ColumnType::Text || c.type == ColumnType::Memo) && c.sortOrder != kGeneralSortOrder) {
+        encoded = false;
+      }
       try {
         appendIndexKey(key, def.columns[at->second].type, row[at->second], ic.ascending, def.name);
       } catch (const Error&) {

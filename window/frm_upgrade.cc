@@ -25,8 +25,8 @@
 #include "window/diagnostics_channels.h"
 #include "window/dialogs.h"
 #include "window/image_list.h"
-#include "window/work_progress.h"
 #include "window/procedure.h"
+#include "window/work_progress.h"
 
 namespace {
 

@@ -38,13 +38,13 @@ class DBEngine;
 
 // What the window takes from outside; tests replace each of them.
 struct WindowServices {
-  Notifier* notifier = nullptr;      // message boxes; QMessageBox when null
-  QString dataFolder;                // settings, log and trace; defaultDataFolder() when empty
-  std::function<QDateTime()> clock;  // stamps of log and trace; the local time when null
-  engine::DBEngine* engine = nullptr;       // DBEngine::instance() when null
-  FolderChooser* folderChooser = nullptr;   // QFileDialog::getExistingDirectory when null
-  FilePicker* filePicker = nullptr;         // the window's CommonDialog1 when null
-  WorkProgress* progress = nullptr;         // a QProgressDialog when null
+  Notifier* notifier = nullptr;        // message boxes; QMessageBox when null
+  QString dataFolder;                  // settings, log and trace; defaultDataFolder() when empty
+  std::function<QDateTime()> clock;    // stamps of log and trace; the local time when null
+  engine::DBEngine* engine = nullptr;  // DBEngine::instance() when null
+  FolderChooser* folderChooser = nullptr;  // QFileDialog::getExistingDirectory when null
+  FilePicker* filePicker = nullptr;        // the window's CommonDialog1 when null
+  WorkProgress* progress = nullptr;        // a QProgressDialog when null
 };
 
 class frm_Upgrade : public QMainWindow {
@@ -169,7 +169,7 @@ class frm_Upgrade : public QMainWindow {
   WorkProgress* progress_ = nullptr;
   std::vector<QTreeWidgetItem*> nodes_[2];  // insertion order, position 1 at [0]
   int loadCount_ = 0;
-  bool fillingTree_ = false;    // our own setCheckState calls are no user toggles
+  bool fillingTree_ = false;  // our own setCheckState calls are no user toggles
   bool fillingList_ = false;
   QTreeWidgetItem* toggled_ = nullptr;  // the node whose check box the current click toggled
   bool shown_ = false;

@@ -100,11 +100,14 @@ void frm_Upgrade::connectWiring() {
   Opt_Jet.setClickHandler([this](int index) { Opt_Jet_Click(index); });
   Opt_Method.setClickHandler([this](int index) { Opt_Method_Click(index); });
   for (int i = 0; i <= 1; ++i) {
-    connect(Cmd_LoadTreeView(i), &QPushButton::clicked, this, [this, i] { Cmd_LoadTreeView_Click(i); });
+    connect(Cmd_LoadTreeView(i), &QPushButton::clicked, this,
+            [this, i] { Cmd_LoadTreeView_Click(i); });
     connect(Cmd_GetFolder(i), &QPushButton::clicked, this, [this, i] { Cmd_GetFolder_Click(i); });
     connect(tv_Files(i), &QTreeWidget::itemChanged, this, [this, i](QTreeWidgetItem* item, int) {
       if (fillingTree_) return;
+      // Remembered until the click that made it (if any) has been handled; a key leaves no click.
       toggled_ = item;
+      QTimer::singleShot(0, this, [this] { toggled_ = nullptr; });
       tv_Files_NodeCheck(i, item);
     });
     connect(tv_Files(i), &QTreeWidget::itemClicked, this, [this, i](QTreeWidgetItem* item, int) {
@@ -137,7 +140,9 @@ QTreeWidgetItem* frm_Upgrade::nodeByKey(int index, const QString& key) const {
   return nullptr;
 }
 
-QString frm_Upgrade::keyOf(const QTreeWidgetItem* item) { return item->data(0, kKeyRole).toString(); }
+QString frm_Upgrade::keyOf(const QTreeWidgetItem* item) {
+  return item->data(0, kKeyRole).toString();
+}
 
 // --- Folder tree loading ---------------------------------------------------------------------
 
@@ -155,7 +160,8 @@ void frm_Upgrade::LoadTreeView(int index) {
     {
       const ProgressRun run(*progress_, "load " + folder, 0, false);
       plain = trees::loadFolderTree(
-          folder, [this](const QString& path) { return engine::GetVersion(path, *engine_, *channels_); },
+          folder,
+          [this](const QString& path) { return engine::GetVersion(path, *engine_, *channels_); },
           [this](const QString& path, int done) {
             return progress_->step(path + "\n" + QString::number(done) + " file(s) read", done);
           });
@@ -222,9 +228,9 @@ void frm_Upgrade::Lst_Files_ItemCheck(QListWidgetItem* /*item*/) {
 // --- Control states and the destination folder -----------------------------------------------
 
 void frm_Upgrade::RefreshControls() {
-  const window_states::ControlStates s =
-      window_states::RefreshControls(CountChecked(0), Option_Value(Opt_Method), Option_Value(Opt_Jet),
-                                     QString::fromStdString(engine_->Version()));
+  const window_states::ControlStates s = window_states::RefreshControls(
+      CountChecked(0), Option_Value(Opt_Method), Option_Value(Opt_Jet),
+      QString::fromStdString(engine_->Version()));
   Cmd_Upgrade->setEnabled(s.upgradeEnabled);
   Lbl_Help->setText(s.helpText);
   for (int v = 2; v <= 4; ++v) {
@@ -239,8 +245,8 @@ void frm_Upgrade::RefreshControls() {
 }
 
 void frm_Upgrade::SetDestinationFolder() {
-  Lbl_Folder(1)->setText(trees::derivedDestination(
-      Lbl_Folder(0)->text(), Option_Value(Opt_Method), engine::TargetJetText(Option_Value(Opt_Jet))));
+  Lbl_Folder(1)->setText(trees::derivedDestination(Lbl_Folder(0)->text(), Option_Value(Opt_Method),
+                                                   engine::TargetJetText(Option_Value(Opt_Jet))));
 }
 
 void frm_Upgrade::Opt_Jet_Click(int /*index*/) { SetDestinationFolder(); }
@@ -253,7 +259,8 @@ void frm_Upgrade::Opt_Method_Click(int /*index*/) {
 void frm_Upgrade::Cmd_GetFolder_Click(int index) {
   runProcedure(*diagnostics_, "Cmd_GetFolder_Click", [&] {
     QString folder = Lbl_Folder(index)->text();
-    if (!BrowseForFolder(*folderChooser_, this, folder, "folder with MDB files", *notifier_)) return;
+    if (!BrowseForFolder(*folderChooser_, this, folder, "folder with MDB files", *notifier_))
+      return;
     Lbl_Folder(index)->setText(folder);
     engine::CheckFolders(folder, engine::PathKind::Folder, *channels_);
     LoadTreeView(index);
@@ -286,11 +293,12 @@ void frm_Upgrade::Cmd_Upgrade_Click() {
     int upgraded = 0;
     {
       const ProgressRun run(*progress_, "upgrade", static_cast<int>(keys.size()), true);
-      upgraded = engine::runBatch(keys, batch, upgrade, [this](const QString& path, int done, int total) {
-        return progress_->step(path + "\n" + QString::number(done) + " of " + QString::number(total) +
-                                   " file(s) done",
-                               done);
-      });
+      upgraded =
+          engine::runBatch(keys, batch, upgrade, [this](const QString& path, int done, int total) {
+            return progress_->step(path + "\n" + QString::number(done) + " of " +
+                                       QString::number(total) + " file(s) done",
+                                   done);
+          });
     }
     LoadTreeView(0);
     LoadTreeView(1);
@@ -320,7 +328,8 @@ void frm_Upgrade::FindFile() {
     Lst_Files->clear();
     const Raised filling(fillingList_);
     trees::listPickedFiles(
-        *picked, [this](const QString& path) { return engine::GetVersion(path, *engine_, *channels_); },
+        *picked,
+        [this](const QString& path) { return engine::GetVersion(path, *engine_, *channels_); },
         [this](const trees::FoundFile& f) {
           auto* item = new QListWidgetItem(f.text, Lst_Files);
           item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -356,9 +365,10 @@ void frm_Upgrade::Form_Activate() {
 
 void frm_Upgrade::Form_Resize() {
   runProcedure(*diagnostics_, "Resize", [&] {
-    window_layout::Controls c{twipsOf(lst_Output),      twipsOf(tv_Files(0)),     twipsOf(tv_Files(1)),
-                              twipsOf(lbl_Caption(1)),  twipsOf(Lbl_Folder(1)),   twipsOf(Cmd_GetFolder(1)),
-                              twipsOf(Cmd_LoadTreeView(1)), twipsOf(Cmd_Close), twipsOf(Cmd_Upgrade)};
+    window_layout::Controls c{
+        twipsOf(lst_Output),          twipsOf(tv_Files(0)),   twipsOf(tv_Files(1)),
+        twipsOf(lbl_Caption(1)),      twipsOf(Lbl_Folder(1)), twipsOf(Cmd_GetFolder(1)),
+        twipsOf(Cmd_LoadTreeView(1)), twipsOf(Cmd_Close),     twipsOf(Cmd_Upgrade)};
     const int clientWidth = centralWidget()->width() * kTwipsPerPixel;
     const int outerWidth = frameGeometry().width() * kTwipsPerPixel;
     const int footerTop = Pic_Footer->y() * kTwipsPerPixel;

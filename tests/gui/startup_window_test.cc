@@ -3,9 +3,9 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QGroupBox>
-#include <QMenuBar>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTimer>
 
 #include "window_harness.h"
@@ -114,6 +114,20 @@ void StartupWindowTest::theThreeWaysOfClosingSaveTheSameKeys() {
            qPrintable(saved[0]));
 }
 
+void StartupWindowTest::closingWithAnUnwritableSettingsFolderSaysSoForEveryKey() {
+  Harness h;
+  h.writeSettings(h.source(), std::nullopt, "1", "4");
+  QVERIFY(h.start());
+  h.boxes.boxes.clear();
+  // A plain file where the folder was: no write can succeed there, not even as root.
+  QDir(h.data.path()).removeRecursively();
+  writeBytes(h.data.path(), "in the way");
+  h.window->close();
+  QFile::remove(h.data.path());
+  QDir().mkpath(h.data.path());
+  QCOMPARE(h.boxes.texts(), QStringList(4, "Cannot save INI file"));
+}
+
 void StartupWindowTest::findFileListsOneFileWithItsVersionChecked() {
   Harness h;
   const QString a = copyCorpus(kJet2, h.path("pick/a.mdb"));
@@ -209,7 +223,8 @@ void StartupWindowTest::theFileMenuOpensTheDialogAndTheRealDialogReturnsTheFiles
   QCOMPARE(listItems(w.Lst_Files), QStringList{a + " [v2.0] *"});
   // The filter takes ".mdb" in any letter case.
   const QRegularExpression any(QRegularExpression::wildcardToRegularExpression("*.[Mm][Dd][Bb]"));
-  QVERIFY(any.match("x.mdb").hasMatch() && any.match("X.MDB").hasMatch() && any.match("y.mDb").hasMatch());
+  QVERIFY(any.match("x.mdb").hasMatch() && any.match("X.MDB").hasMatch() &&
+          any.match("y.mDb").hasMatch());
   QVERIFY(!any.match("x.mdbx").hasMatch());
 }
 
@@ -247,6 +262,20 @@ void StartupWindowTest::theLayoutOfLargeAndSmallWindowsNeverGoesNegativeOrOverfl
   QCOMPARE(w.Cmd_Close->x(), px(w.frameGeometry().width() * 15 - 1095 - 240, 0, 0, 0).x());
   QVERIFY(h.errorBoxes().isEmpty());
 
+  // Narrow: client width 420 twips gives trees of (420 - 360) / 2 = 30; 300 gives 0, never less.
+  w.resize(28, 600);
+  if (w.centralWidget()->width() == 28) {
+    QCOMPARE(w.tv_Files(0)->width(), 2);
+    QCOMPARE(w.tv_Files(1)->x(), px(30 + 120 + 120, 0, 0, 0).x());
+    w.resize(20, 600);
+    QTRY_COMPARE(w.centralWidget()->width(), 20);
+    QCOMPARE(w.tv_Files(0)->width(), 0);
+    QCOMPARE(w.tv_Files(1)->x(), 240 / 15);
+    QCOMPARE(w.Cmd_Upgrade->x(), 0);  // Close and Upgrade are pushed to the left edge, not past it
+  } else {
+    QWARN("the window cannot be made that narrow here");
+  }
+
   w.resize(w.width(), 100);  // footer top far above 2505 twips
   QTRY_COMPARE(w.centralWidget()->height(), 100 - w.menuBar()->height());
   QCOMPARE(w.lst_Output->y(), 0);
@@ -262,9 +291,9 @@ void StartupWindowTest::runningTheLayoutTwiceChangesNothing() {
   w.resize(1000, 640);
   QTRY_COMPARE(w.centralWidget()->width(), 1000);
   QList<QRect> first;
-  const QList<QWidget*> moved = {w.lst_Output, w.tv_Files(0), w.tv_Files(1), w.lbl_Caption(1),
-                                 w.Lbl_Folder(1), w.Cmd_GetFolder(1), w.Cmd_LoadTreeView(1),
-                                 w.Cmd_Close, w.Cmd_Upgrade};
+  const QList<QWidget*> moved = {w.lst_Output,          w.tv_Files(0),   w.tv_Files(1),
+                                 w.lbl_Caption(1),      w.Lbl_Folder(1), w.Cmd_GetFolder(1),
+                                 w.Cmd_LoadTreeView(1), w.Cmd_Close,     w.Cmd_Upgrade};
   for (QWidget* c : moved) first << c->geometry();
   QVERIFY(QMetaObject::invokeMethod(&w, [&] {
     QResizeEvent again(w.centralWidget()->size(), w.centralWidget()->size());

@@ -12,6 +12,7 @@ class StartupWindowTest : public QObject {
   void anEmptyOrNonNumericMethodSelectsSaveAsAndLoadsOnlyTheSource();
   void theCaptionPadsTheRevisionAndTheVersionBoxDoesNot();
   void theThreeWaysOfClosingSaveTheSameKeys();
+  void closingWithAnUnwritableSettingsFolderSaysSoForEveryKey();
   void findFileListsOneFileWithItsVersionChecked();
   void findFileListsSeveralInOrderAndAnUnderscoreLeavesUnchecked();
   void cancellingFindFileChangesNothing();

@@ -26,8 +26,8 @@ void TreeWindowTest::theFolderExampleListsSubFoldersFirstAndChecksVersionTwo() {
   QVERIFY(h.start());
   const QString s = h.source();
   // The start-up made the export folder inside the source: it is listed like any folder.
-  QCOMPARE(h.outline(0), (QStringList{s, "  mdb_v40", "  old", "    d.mdb [2.0] *", "  a.mdb [2.0] *",
-                                      "  b.MDB [3.0]"}));
+  QCOMPARE(h.outline(0), (QStringList{s, "  mdb_v40", "  old", "    d.mdb [2.0] *",
+                                      "  a.mdb [2.0] *", "  b.MDB [3.0]"}));
   QCOMPARE(h.window->lbl_CheckedCount->text(), QString("2"));
   QCOMPARE(h.window->keyOf(h.window->node(0, 4)), s + "/old/d.mdb");
   for (int p = 1; p <= h.window->nodeCount(0); ++p) {
@@ -86,7 +86,8 @@ void TreeWindowTest::userChecksChangeTheCountAndAReloadRestoresTheAutoChecks() {
   clickCheckBox(tree, h.window->nodeByKey(0, h.source() + "/b.MDB"));
   QCOMPARE(h.window->lbl_CheckedCount->text(), QString("1"));
   QVERIFY(h.window->Cmd_Upgrade->isEnabled());
-  QVERIFY2(h.output().isEmpty(), qPrintable(h.output().join("\n")));  // a check is no click on the node
+  QVERIFY2(h.output().isEmpty(),
+           qPrintable(h.output().join("\n")));  // a check is no click on the node
   QTest::mouseClick(h.window->Cmd_LoadTreeView(0), Qt::LeftButton);
   QCOMPARE(h.outline(0), loaded);
   QCOMPARE(h.window->lbl_CheckedCount->text(), QString("2"));
@@ -103,7 +104,8 @@ void TreeWindowTest::checkingAFolderNodeNamedMdbCountsItAndChecksNoChildren() {
   clickCheckBox(h.tree(0), folder);
   QCOMPARE(folder->checkState(0), Qt::Checked);
   QCOMPARE(h.window->lbl_CheckedCount->text(), QString("1"));
-  for (int c = 0; c < folder->childCount(); ++c) QCOMPARE(folder->child(c)->checkState(0), Qt::Unchecked);
+  for (int c = 0; c < folder->childCount(); ++c)
+    QCOMPARE(folder->child(c)->checkState(0), Qt::Unchecked);
 }
 
 void TreeWindowTest::loadingTheDestinationTreeLeavesTheCountLabel() {
@@ -130,7 +132,13 @@ void TreeWindowTest::aTreeLoadCanBeStoppedBetweenFilesAndRestoresTheCursor() {
   QVERIFY(h.progress.texts.contains(h.source() + "/b.mdb\n1 file(s) read"));
   h.progress.stopAfter = 1;
   h.progress.texts.clear();
+  QList<Qt::CursorShape> cursors;
+  h.progress.onStep = [&] {
+    cursors << (QApplication::overrideCursor() ? QApplication::overrideCursor()->shape()
+                                               : Qt::ArrowCursor);
+  };
   QTest::mouseClick(h.window->Cmd_LoadTreeView(0), Qt::LeftButton);
+  QCOMPARE(cursors, (QList<Qt::CursorShape>{Qt::WaitCursor, Qt::WaitCursor}));
   QCOMPARE(h.outline(0), (QStringList{h.source(), "  mdb_original", "  a.mdb [2.0] *"}));
   QCOMPARE(h.window->lbl_CheckedCount->text(), QString("1"));
   QCOMPARE(h.progress.begun, h.progress.ended);
@@ -147,7 +155,7 @@ void TreeWindowTest::anEngineOfVersionTwoOrThreeLowersAndDisablesTheVersionButto
     QVERIFY(!h.window->Opt_Jet(4)->isEnabled());
     QVERIFY(h.window->Opt_Jet(2)->isEnabled() && h.window->Opt_Jet(3)->isEnabled());
     QCOMPARE(h.window->Lbl_Folder(1)->text(), h.source() + "/mdb_v30");
-    QVERIFY(QFileInfo(h.source() + "/mdb_v40").isDir());   // made before the refresh lowered it
+    QVERIFY(QFileInfo(h.source() + "/mdb_v40").isDir());  // made before the refresh lowered it
     QVERIFY(!QFileInfo(h.source() + "/mdb_v30").exists());
     QCOMPARE(h.window->windowTitle(), QString("Jetlift ver 1.0.006 Jet ver: 3.6"));
   }
@@ -191,13 +199,17 @@ void TreeWindowTest::theDestinationFollowsModeAndVersionAndIsDisabledInSaveAs() 
   QCOMPARE(w.Lbl_Folder(1)->text(), h.source() + "/mdb_v40");
   QCOMPARE(w.nodeCount(1), destinationNodes);
   QCOMPARE(w.keyOf(w.node(1, 1)), h.source() + "/mdb_v30");  // the tree is not reloaded
-  QCOMPARE(w.Lbl_Help->text(), QString("Upgrade and export MDB files on left to to right folder (or drive)"));
+  QCOMPARE(w.Lbl_Help->text(),
+           QString("Upgrade and export MDB files on left to to right folder (or drive)"));
   clickRadio(w.Opt_Method(0));
   QCOMPARE(w.Lbl_Folder(1)->text(), h.source() + "/mdb_original");
-  QCOMPARE(w.Lbl_Help->text(),
-           QString("Upgrade MDB files on left and copy oexport to right folder (leaving original files)"));
-  for (QWidget* c : {static_cast<QWidget*>(w.Cmd_GetFolder(1)), static_cast<QWidget*>(w.Lbl_Folder(1)),
-                     static_cast<QWidget*>(w.Cmd_LoadTreeView(1)), static_cast<QWidget*>(w.tv_Files(1))}) {
+  QCOMPARE(
+      w.Lbl_Help->text(),
+      QString(
+          "Upgrade MDB files on left and copy oexport to right folder (leaving original files)"));
+  for (QWidget* c :
+       {static_cast<QWidget*>(w.Cmd_GetFolder(1)), static_cast<QWidget*>(w.Lbl_Folder(1)),
+        static_cast<QWidget*>(w.Cmd_LoadTreeView(1)), static_cast<QWidget*>(w.tv_Files(1))}) {
     QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
   }
   clickRadio(w.Opt_Jet(2));
@@ -266,7 +278,8 @@ void TreeWindowTest::clickingADatabaseListsItsPlainTables() {
   QProcess tables;
   tables.start("mdb-tables", {"-1", db});
   QVERIFY(tables.waitForFinished(20000));
-  QStringList expected = QString::fromUtf8(tables.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+  QStringList expected =
+      QString::fromUtf8(tables.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
   QVERIFY(!expected.isEmpty());
   const QStringList out = h.output();
   QCOMPARE(out.first(), db + " [version=3.0]");
@@ -319,4 +332,35 @@ void TreeWindowTest::theTreeViewBoxAndTheFileListOnlyRefreshTheControls() {
   h.window->Lst_Files->item(0)->setCheckState(Qt::Unchecked);
   QVERIFY(h.window->Cmd_Upgrade->isEnabled());
   QCOMPARE(h.window->lbl_CheckedCount->text(), QString("9"));
+}
+
+void TreeWindowTest::aCheckByKeyboardIsAUserToggleAndTheNextClickStillLists() {
+  Harness h;
+  const QString a = copyCorpus(kJet3, h.source() + "/a.mdb");
+  h.writeSettings(h.source(), std::nullopt, "0", "4");
+  QVERIFY(h.start());
+  QTreeWidgetItem* item = h.window->nodeByKey(0, a);
+  h.tree(0)->setCurrentItem(item);
+  h.tree(0)->setFocus();
+  QTest::keyClick(h.tree(0), Qt::Key_Space);
+  QCOMPARE(item->checkState(0), Qt::Checked);
+  QCOMPARE(h.window->lbl_CheckedCount->text(), QString("1"));
+  QVERIFY(h.window->Cmd_Upgrade->isEnabled());
+  QTest::qWait(20);
+  h.window->lst_Output->clear();
+  clickNode(h.tree(0), item);
+  QCOMPARE(h.output().value(0), a + " [version=3.0]");
+}
+
+void TreeWindowTest::browseForFolderStartsAtTheCurrentDirectoryForAnEmptyFolder() {
+  RecordingNotifier boxes;
+  TestFolderChooser chooser;
+  QString folder;
+  QVERIFY(!BrowseForFolder(chooser, nullptr, folder, "folder with MDB files", boxes));
+  QCOMPARE(folder, QDir::currentPath());  // written back, though the user cancelled
+  QCOMPARE(chooser.starts, QStringList{QDir::currentPath()});
+  chooser.answer = "/x/y";
+  QVERIFY(BrowseForFolder(chooser, nullptr, folder, "folder with MDB files", boxes));
+  QCOMPARE(folder, QString("/x/y"));
+  QVERIFY(boxes.boxes.empty());
 }

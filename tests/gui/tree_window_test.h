@@ -24,4 +24,6 @@ class TreeWindowTest : public QObject {
   void clickingAFolderNodeSaysItIsNoDatabase();
   void clickingAFolderNamedMdbReportsTheErrorAndLeavesTheListEmpty();
   void theTreeViewBoxAndTheFileListOnlyRefreshTheControls();
+  void aCheckByKeyboardIsAUserToggleAndTheNextClickStillLists();
+  void browseForFolderStartsAtTheCurrentDirectoryForAnEmptyFolder();
 };

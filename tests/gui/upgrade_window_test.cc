@@ -41,8 +41,9 @@ void UpgradeWindowTest::theQuestionNamesCountAndDestinationInBothModes() {
   pressUpgrade(h);
   clickRadio(h.window->Opt_Method(0));
   pressUpgrade(h);
-  QCOMPARE(questions(h), (QStringList{"Upgrade and export 2 MDB files to " + h.source() + "/mdb_v40 ?",
-                                      "Upgrade 2 MDB files to " + h.source() + "/mdb_original ?"}));
+  QCOMPARE(questions(h),
+           (QStringList{"Upgrade and export 2 MDB files to " + h.source() + "/mdb_v40 ?",
+                        "Upgrade 2 MDB files to " + h.source() + "/mdb_original ?"}));
   QCOMPARE(h.boxes.boxes[0].title, QString("Jetlift"));
 }
 
@@ -52,7 +53,8 @@ void UpgradeWindowTest::nothingCheckedOnlySaysSelectMdbFiles() {
   h.writeSettings(h.source(), std::nullopt, "1", "4");
   QVERIFY(h.start());
   const int begun = h.progress.begun;
-  h.window->Cmd_Upgrade->setEnabled(true);  // disabled with nothing checked; the handler still says why
+  h.window->Cmd_Upgrade->setEnabled(
+      true);  // disabled with nothing checked; the handler still says why
   pressUpgrade(h);
   QCOMPARE(h.boxes.texts(), QStringList{"select MDB files"});
   QVERIFY(!h.boxes.boxes[0].question);
@@ -148,7 +150,8 @@ void UpgradeWindowTest::saveAsKeepsTheOriginalUnderAFreeBackupName() {
   QVERIFY(h.outline(0).contains("    sales_A.mdb [2.0] *"));
   QCOMPARE(h.window->lbl_CheckedCount->text(), QString("1"));
   bool named = false;
-  for (const QString& line : h.output()) named = named || (line.startsWith(a + " upgraded to v4.0 [64]") && line.contains(backup));
+  for (const QString& line : h.output())
+    named = named || (line.startsWith(a + " upgraded to v4.0 [64]") && line.contains(backup));
   QVERIFY2(named, qPrintable(h.output().join("\n")));
   // Both trees are reloaded, in Save as too: the destination tree shows the kept original.
   QCOMPARE(h.outline(1), (QStringList{h.source() + "/mdb_original", "  sales.mdb [error]",
@@ -225,7 +228,8 @@ void UpgradeWindowTest::aFailingCompactionInSaveAsLeavesTheSourceByteIdentical()
 void UpgradeWindowTest::stoppingTheRunKeepsWhatIsDoneAndReloadsTheTrees() {
   Harness h;
   QStringList paths;
-  for (const char* name : {"a.mdb", "b.mdb", "c.mdb"}) paths << copyCorpus(kJet2, h.source() + "/" + name);
+  for (const char* name : {"a.mdb", "b.mdb", "c.mdb"})
+    paths << copyCorpus(kJet2, h.source() + "/" + name);
   h.writeSettings(h.source(), std::nullopt, "1", "4");
   QVERIFY(h.start());
   h.progress.texts.clear();

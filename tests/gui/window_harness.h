@@ -38,7 +38,8 @@ inline const char* kJet4 = "jet4-jackcess-emptyJet4.mdb";
 class TestEngine : public engine::DBEngine {
  public:
   std::string version = "4.0";
-  QString failCompactionOf;  // a compaction of a file whose path ends so fails after a partial write
+  QString
+      failCompactionOf;  // a compaction of a file whose path ends so fails after a partial write
   std::function<void(const QString& src)> beforeCompaction;
   QStringList compacted;
 
@@ -62,7 +63,8 @@ class TestFolderChooser : public FolderChooser {
  public:
   std::optional<QString> answer;  // nullopt: Cancel
   QStringList titles, starts;
-  std::optional<QString> chooseFolder(QWidget*, const QString& title, const QString& start) override {
+  std::optional<QString> chooseFolder(QWidget*, const QString& title,
+                                      const QString& start) override {
     titles << title;
     starts << start;
     return answer;
@@ -85,6 +87,7 @@ class TestProgress : public WorkProgress {
   int stopAfter = -1;
   QStringList titles, texts;
   int begun = 0, ended = 0, steps = 0;
+  std::function<void()> onStep;
   void begin(const QString& title, int, bool) override {
     titles << title;
     ++begun;
@@ -92,6 +95,7 @@ class TestProgress : public WorkProgress {
   }
   bool step(const QString& text, int) override {
     texts << text;
+    if (onStep) onStep();
     return stopAfter >= 0 && steps++ >= stopAfter;
   }
   void end() override { ++ended; }
@@ -122,8 +126,8 @@ inline QByteArray bytesOf(const QString& path) {
 
 // One started window and everything it was given.
 struct Harness {
-  QTemporaryDir data;     // settings, log, trace
-  QTemporaryDir files;    // the databases of the test
+  QTemporaryDir data;   // settings, log, trace
+  QTemporaryDir files;  // the databases of the test
   RecordingNotifier boxes;
   TestEngine engine;
   TestFolderChooser chooser;
@@ -176,7 +180,8 @@ struct Harness {
   }
   QStringList output() const {
     QStringList out;
-    for (int r = 0; r < window->lst_Output->count(); ++r) out << window->lst_Output->item(r)->text();
+    for (int r = 0; r < window->lst_Output->count(); ++r)
+      out << window->lst_Output->item(r)->text();
     return out;
   }
   QStringList errorBoxes() const {

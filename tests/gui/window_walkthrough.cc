@@ -48,7 +48,8 @@ void shot(const QString& name) {
   }
   area = area.intersected(QRect(0, 0, 1280, 1024));
   const QString file = outFolder + "/" + name + ".png";
-  const QString crop = QString("%1x%2+%3+%4").arg(area.width()).arg(area.height()).arg(area.x()).arg(area.y());
+  const QString crop =
+      QString("%1x%2+%3+%4").arg(area.width()).arg(area.height()).arg(area.x()).arg(area.y());
   const int rc = QProcess::execute("import", {"-window", "root", "-crop", crop, "+repage", file});
   std::printf("%s %s (%d)\n", qPrintable(file), qPrintable(crop), rc);
 }
@@ -103,8 +104,8 @@ int main(int argc, char** argv) {
   copyCorpus(kJet3, source + "/archive/1997.mdb");
   writeBytes(source + "/readme.txt", "not a database");
   QDir().mkpath(data);
-  writeBytes(data + "/jetlift.ini", "[general]\r\nSource=" + source.toUtf8() +
-                                        "\r\nMethod=1\r\nJet=4\r\n");
+  writeBytes(data + "/jetlift.ini",
+             "[general]\r\nSource=" + source.toUtf8() + "\r\nMethod=1\r\nJet=4\r\n");
 
   DemoEngine engine;
   auto w = startWindow(data, engine);

@@ -18,6 +18,8 @@ int runExport(const Args& args);
 int runCompact(const Args& args);
 int runCheck(const Args& args);
 int runSample(const Args& args);
+int runUpgrade(const Args& args);
+int runVerify(const Args& args);
 
 // Prints the usage text to stderr and returns 2.
 int badUsage(const std::string& why);

@@ -17,6 +17,11 @@ const char* const kUsage =
     "                           write SRC anew as DST (default: SRC's own version)\n"
     "  check FILE               verify pages, usage maps, rows, long values and indexes\n"
     "  sample DIR               write a small tree of sample databases into DIR\n"
+#ifdef JETLIFT_CLI_BATCH
+    "  upgrade [--mode save-as|export] [--to 2.0|3.0|4.0] [--dest DIR] [--jobs N] [--json] PATH...\n"
+    "                           upgrade every older database under each PATH, as the window does\n"
+    "  verify [--max N] A B     the first differences between two databases (exit 1 when any)\n"
+#endif
     "Exit status: 0 success, 1 a file could not be read, 2 bad usage.\n";
 
 int badUsage(const std::string& why) {
@@ -51,5 +56,9 @@ int main(int argc, char** argv) {
   if (command == "compact") return cli::runCompact(args);
   if (command == "check") return cli::runCheck(args);
   if (command == "sample") return cli::runSample(args);
+#ifdef JETLIFT_CLI_BATCH
+  if (command == "upgrade") return cli::runUpgrade(args);
+  if (command == "verify") return cli::runVerify(args);
+#endif
   return cli::badUsage("unknown command '" + command + "'");
 }
