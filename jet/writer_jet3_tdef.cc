@@ -109,6 +109,8 @@ ByteBuffer buildJet3Definition(const TableDef& t, const Jet3TableFacts& f) {
       putU8(b, L::kLogCascadeDeletes, i.cascadeDeletes);
     } else {
       putU32(b, L::kLogRelatedIndex, 0xFFFFFFFFu);
+      putU8(b, L::kLogCascadeUpdates, 0x04);  // as Access 97 writes them
+      putU8(b, L::kLogCascadeDeletes, 0x04);
     }
     putU8(b, L::kLogKind, i.kind);
     addBytes(d, b);
