@@ -1,6 +1,8 @@
 #include "jet/compactor.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,6 +44,47 @@ std::string temporaryBeside(const std::string& destination) {
   }
 }
 
+// A compaction killed before it linked its result leaves its temporary file
+// (".NAME.compact-PID-N.tmp"). The next compaction to the same name removes
+// those whose process is gone; a live process's file is left alone.
+void removeStaleTemporaries(const std::string& destination) {
+  const std::string folder = folderOf(destination);
+  const auto slash = destination.find_last_of('/');
+  const std::string prefix =
+      "." + (slash == std::string::npos ? destination : destination.substr(slash + 1)) +
+      ".compact-";
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - 4, 4, ".tmp") != 0) {
+      continue;
+    }
+    const std::string rest = name.substr(prefix.size());
+    const auto dash = rest.find('-');
+    if (dash == std::string::npos || dash == 0) continue;
+    bool digits = true;
+    for (std::size_t i = 0; i < dash; ++i) digits = digits && rest[i] >= '0' && rest[i] <= '9';
+    if (!digits || dash > 9) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(rest.substr(0, dash)));
+    if (pid == ::getpid() || (::kill(pid, 0) != 0 && errno == ESRCH)) {
+      ::unlink((folder + "/" + name).c_str());
+    }
+  }
+  ::closedir(dir);
+}
+
+// The writer names its own (temporary) file in errors; the caller knows the destination.
+Error forDestination(const Error& e, const std::string& temp, const std::string& destination) {
+  if (e.number() != kErrWriteFailed) return e;
+  std::string why = e.what();
+  const std::string prefix = "Cannot write " + quoted(temp) + ": ";
+  if (why.compare(0, prefix.size(), prefix) == 0) why = why.substr(prefix.size());
+  if (!why.empty() && why.back() == '.') why.pop_back();
+  return writeFailed(destination, why + " (writing the temporary file " + quoted(temp) + ")");
+}
+
 // The tables the writer makes itself, and the Jet 1.x/2.0 catalog tables that
 // later versions keep inside their table definitions.
 bool writerOwnsTable(const std::string& name) {
@@ -80,14 +123,16 @@ TableDef asJet4(TableDef def, JetVersion from) {
       const auto it = renumber.find(c.columnNumber);
       if (it == renumber.end()) {
         throw damaged(Where{def.name}, "an index names column number " +
-                                           std::to_string(c.columnNumber) + ", which does not exist");
+                                           std::to_string(c.columnNumber) +
+                                           ", which does not exist");
       }
       c.columnNumber = it->second;
     }
   }
   if (from == JetVersion::Jet4) return def;
   for (auto& c : def.columns) {
-    if (c.type == ColumnType::Text) c.length = static_cast<std::uint16_t>(std::min(2 * c.length, 510));
+    if (c.type == ColumnType::Text)
+      c.length = static_cast<std::uint16_t>(std::min(2 * c.length, 510));
   }
   return def;
 }
@@ -217,16 +262,25 @@ void compactDatabase(const std::string& source, const std::string& destination, 
   auto db = Database::open(source);
   JetVersion target = db->version();
   switch (versionCode) {
-    case kCompactSame: break;
-    case kCompactJet40: target = JetVersion::Jet4; break;
-    case kCompactJet30: target = JetVersion::Jet3; break;
-    case kCompactJet20: target = JetVersion::Jet2; break;
+    case kCompactSame:
+      break;
+    case kCompactJet40:
+      target = JetVersion::Jet4;
+      break;
+    case kCompactJet30:
+      target = JetVersion::Jet3;
+      break;
+    case kCompactJet20:
+      target = JetVersion::Jet2;
+      break;
     default:
-      throw unsupported(source, "version code " + std::to_string(versionCode) + " names no Jet version");
+      throw unsupported(source,
+                        "version code " + std::to_string(versionCode) + " names no Jet version");
   }
   if (target != JetVersion::Jet4) {
     throw unsupported(source, "writing Jet " + versionText(target) + " files is not supported yet");
   }
+  removeStaleTemporaries(destination);
   const std::string temp = temporaryBeside(destination);
   try {
     WriterOptions wo;
@@ -235,6 +289,9 @@ void compactDatabase(const std::string& source, const std::string& destination, 
     copyContents(*db, writer, options);
     writer.finish();
     linkIntoPlace(temp, destination);
+  } catch (const Error& e) {
+    ::unlink(temp.c_str());
+    throw forDestination(e, temp, destination);
   } catch (...) {
     ::unlink(temp.c_str());
     throw;

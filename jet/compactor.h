@@ -2,6 +2,9 @@
 // target Jet version. The source is only read. The result is built in a
 // temporary file beside the destination, flushed, and linked into place only
 // when complete, so a failure or a kill leaves no destination or a whole one.
+// The temporary file is named ".NAME.compact-PID-N.tmp" (hidden, never a
+// database name); one left by a killed process is removed by the next
+// compaction to the same destination once that process is gone.
 #pragma once
 
 #include <functional>

@@ -61,6 +61,9 @@ std::uint16_t fixedLength(ColumnType t) {
   }
 }
 bool isFixedType(ColumnType t) { return fixedLength(t) != 0; }
+bool isKnownType(ColumnType t) {
+  return isFixedType(t) || t == ColumnType::Binary || t == ColumnType::Text || isLongValue(t);
+}
 
 class VectorCursor : public RowCursor {
  public:
@@ -252,9 +255,15 @@ TableDef normalise(const TableDef& in, const std::string& what) {
     if (c.name.empty() || c.name.size() > 64 * 3) throw unsupported(what, "a column name is empty or too long");
     const std::uint8_t keep = c.flags & (kColumnAutoLong | kColumnReplication | kColumnAutoGuid |
                                          kColumnHyperlink | 0x20);
-    if (isFixedType(c.type)) {
+    // Types we do not know (Access's 0x11 blob in MSysAccessObjects) keep
+    // the source's layout and are copied as raw bytes.
+    const bool unknownFixed = !isKnownType(c.type) && c.fixed() && c.length > 0;
+    if (!isKnownType(c.type) && !unknownFixed) {
+      throw unsupported(what + ", column '" + c.name + "'", "the column type " + columnTypeName(c.type) + " is unknown");
+    }
+    if (isFixedType(c.type) || unknownFixed) {
       c.flags = keep | kColumnFixed | kColumnNullable;
-      c.length = fixedLength(c.type);
+      if (!unknownFixed) c.length = fixedLength(c.type);
       c.varIndex = varIndex;
       if (c.type == ColumnType::Boolean) {
         c.fixedOffset = 0;
@@ -270,7 +279,7 @@ TableDef normalise(const TableDef& in, const std::string& what) {
       if (c.type == ColumnType::Text && (c.length == 0 || c.length > 510)) c.length = 510;
       if (c.type == ColumnType::Binary && (c.length == 0 || c.length > 510)) c.length = 510;
     }
-    if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
+    if ((c.type == ColumnType::Text || c.type == ColumnType::Memo) && c.sortOrder == 0) {
       c.sortOrder = kGeneralSortOrder;
     }
   }
@@ -286,6 +295,15 @@ TableDef normalise(const TableDef& in, const std::string& what) {
       const auto it = renumber.find(ic.columnNumber);
       if (it == renumber.end()) throw unsupported(what, "an index names a column the table lacks");
       ic.columnNumber = it->second;
+      // Keys can only be made for the General order; others have no known table.
+      for (const Column& c : t.columns) {
+        if (c.number == ic.columnNumber && (c.type == ColumnType::Text || c.type == ColumnType::Memo) &&
+            c.sortOrder != kGeneralSortOrder) {
+          throw unsupported(what + ", column '" + c.name + "'",
+                            "the column is indexed under sort order " + std::to_string(c.sortOrder) +
+                                ", and only the General order (1033) can be written");
+        }
+      }
     }
   }
   for (const Index& i : t.indexes) {
@@ -307,8 +325,8 @@ ByteBuffer buildDefinition(const PendingTable& pt, const std::map<std::uint32_t,
   const TableFacts& f = pt.facts;
   const RowShape shape = rowShape(t);
   ByteBuffer d(L::kTdefHeaderSize, 0);
-  putU8(d, 0, L::kPageTableDef);
-  putU8(d, 1, 0x01);
+  putU8(d, L::kPageType, L::kPageTableDef);
+  putU8(d, L::kPageMark, L::kPageMarkValue);
   putU32(d, L::kTdefMagic, L::kTdefMagicValue);
   putU32(d, L::kTdefRowCount, f.rowCount);
   putU32(d, L::kTdefAutoNumber, f.autoNumber);
@@ -338,6 +356,8 @@ ByteBuffer buildDefinition(const PendingTable& pt, const std::map<std::uint32_t,
     if (c.type == ColumnType::Decimal) {
       putU8(col, L::kColSortOrder, c.precision);
       putU8(col, L::kColSortOrder + 1, c.scale);
+    } else if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
+      putU16(col, L::kColSortOrder, c.sortOrder);
     } else {
       putU16(col, L::kColSortOrder, kGeneralSortOrder);  // Access writes it in every column
     }
@@ -368,7 +388,7 @@ ByteBuffer buildDefinition(const PendingTable& pt, const std::map<std::uint32_t,
     }
     putU32(b, L::kRealUsageMap, real.map);
     putU32(b, L::kRealRootPage, real.root);
-    putU8(b, L::kRealFlags, static_cast<std::uint8_t>(p.flags | 0x80));
+    putU8(b, L::kRealFlags, static_cast<std::uint8_t>(p.flags | L::kRealFlagAlways));
     addBytes(d, b);
   }
   for (const Index& i : t.indexes) {
@@ -439,7 +459,11 @@ struct DatabaseWriter::State {
   std::uint32_t holderPage = 0;
 
   State(const std::string& p, WriterOptions o)
-      : path(p), options(o), out(p, L::kPageSize, kMaxJet4File) {}
+      : path(p), options(o), out(p, L::kPageSize, kMaxJet4File) {
+    const std::size_t slash = p.find_last_of('/');
+    folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : p.substr(0, slash));
+  }
+  std::string folder;  // where the database (and the key runs) are written
 
   std::uint32_t addMapRow(const ByteBuffer& row) {
     if (!holder || !holder->fits(row.size())) {
@@ -545,7 +569,11 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
   const TableDef& t = pt.def;
   const RowShape shape = rowShape(t);
   TableLongValues longValues(out);
-  std::vector<std::vector<IndexEntry>> entries(t.physicalIndexes.size());
+  std::vector<std::unique_ptr<IndexEntrySorter>> entries;
+  for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
+    entries.push_back(std::make_unique<IndexEntrySorter>(
+        options.indexMemory / std::max<std::size_t>(1, t.physicalIndexes.size()), path, folder));
+  }
   std::vector<std::uint32_t> dataPages, roomyPages;
   std::unique_ptr<RowPage> page;
   std::uint32_t pageNumber = 0;
@@ -571,16 +599,21 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
     for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
       const PhysicalIndex& p = t.physicalIndexes[r];
       IndexEntry e{{}, pageNumber, slot};
-      bool allNull = true;
+      bool allNull = true, anyNull = false;
       for (const IndexColumn& ic : p.columns) {
         const std::size_t at = columnPosition(t, ic.columnNumber);
         const Column& c = t.columns[at];
         const Value v = at < row.size() ? row[at] : Value{};
-        if (!isNull(v) || c.type == ColumnType::Boolean) allNull = false;
+        if (!isNull(v) || c.type == ColumnType::Boolean) {
+          allNull = false;
+        } else {
+          anyNull = true;
+        }
         appendIndexKey(e.key, c.type, v, ic.ascending, what + ", column '" + c.name + "'");
       }
       if (allNull && (p.flags & kIndexIgnoreNulls)) continue;
-      entries[r].push_back(std::move(e));
+      e.nullKey = anyNull;
+      entries[r]->add(std::move(e));
     }
     for (std::size_t i = 0; i < t.columns.size() && i < row.size(); ++i) {
       if ((t.columns[i].flags & kColumnAutoLong) && std::holds_alternative<std::int32_t>(row[i])) {
@@ -607,21 +640,19 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
   }
   f.reals.clear();
   for (std::size_t r = 0; r < entries.size(); ++r) {
-    std::vector<IndexEntry>& v = entries[r];
-    std::sort(v.begin(), v.end());
-    TableFacts::Real real;
-    real.entries = static_cast<std::uint32_t>(v.size());
-    for (std::size_t k = 0; k < v.size(); ++k) {
-      if (k == 0 || !v[k].sameKey(v[k - 1])) ++real.distinct;
-    }
-    if ((t.physicalIndexes[r].flags & kIndexUnique) && real.distinct != real.entries) {
+    const auto sorted = entries[r]->sorted();
+    const WrittenIndex tree = writeIndexTree(out, pt.firstPage, *sorted);
+    // Rows with a null key column do not take part in uniqueness.
+    if ((t.physicalIndexes[r].flags & kIndexUnique) && tree.duplicate) {
       throw unsupported(what, "a unique index holds the same key twice");
     }
-    const WrittenIndex tree = writeIndexTree(out, pt.firstPage, v);
+    TableFacts::Real real;
+    real.entries = tree.entries;
+    real.distinct = tree.distinct;
     real.root = tree.root;
     real.map = addMap(tree.pages);
     f.reals.push_back(real);
-    std::vector<IndexEntry>().swap(v);
+    entries[r].reset();
   }
   f.ownedMap = addMap(dataPages);
   f.freeMap = addMap(roomyPages);
@@ -642,8 +673,8 @@ void DatabaseWriter::State::writeDefinition(const PendingTable& pt,
       putBytes(page, 0, std::span(d).subspan(0, used));
     } else {
       const std::size_t len = std::min(d.size() - at, L::kPageSize - L::kTdefPageHeader);
-      putU8(page, 0, L::kPageTableDef);
-      putU8(page, 1, 0x01);
+      putU8(page, L::kPageType, L::kPageTableDef);
+      putU8(page, L::kPageMark, L::kPageMarkValue);
       putBytes(page, L::kTdefPageHeader, std::span(d).subspan(at, len));
       used = L::kTdefPageHeader + len;
     }
@@ -671,27 +702,27 @@ void DatabaseWriter::State::writeGlobalMap() {
   ByteBuffer map(L::kMapRowSize, 0);
   std::uint32_t count = out.pageCount();
   if (count <= L::kMapInlinePages) {
-    putU8(map, 0, L::kMapInline);
+    putU8(map, L::kMapType, L::kMapInline);
     for (std::uint32_t p = count; p < L::kMapInlinePages; ++p) {
-      map[5 + p / 8] |= static_cast<std::uint8_t>(1u << (p % 8));
+      map[L::kMapBitmap + p / 8] |= static_cast<std::uint8_t>(1u << (p % 8));
     }
   } else {
-    putU8(map, 0, L::kMapReference);
+    putU8(map, L::kMapType, L::kMapReference);
     std::uint32_t bitmaps = 0;
     while (static_cast<std::uint64_t>(bitmaps) * L::kBitmapPagePages < count + bitmaps) ++bitmaps;
     const std::uint32_t first = out.allocate(bitmaps);
     count = out.pageCount();
     for (std::uint32_t k = 0; k < bitmaps; ++k) {
       ByteBuffer b(L::kPageSize, 0);
-      putU8(b, 0, L::kPageUsageBitmap);
-      putU8(b, 1, 0x01);
+      putU8(b, L::kPageType, L::kPageUsageBitmap);
+      putU8(b, L::kPageMark, L::kPageMarkValue);
       for (std::uint32_t bit = 0; bit < L::kBitmapPagePages; ++bit) {
         if (k * L::kBitmapPagePages + bit >= count) {
           b[L::kBitmapPageStart + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
         }
       }
       out.write(first + k, b);
-      putU32(map, 1 + 4 * k, first + k);
+      putU32(map, L::kMapSlots + 4 * k, first + k);
     }
   }
   RowPage page1(L::kPageSize, 1);
@@ -702,7 +733,7 @@ void DatabaseWriter::State::writeGlobalMap() {
 
 void DatabaseWriter::State::writeHeader() {
   ByteBuffer p(L::kPageSize, 0);
-  putU8(p, 1, 0x01);
+  putU8(p, L::kPageMark, L::kPageMarkValue);
   putBytes(p, layout::kMagicOffset, std::span(reinterpret_cast<const std::uint8_t*>("Standard Jet DB"), 16));
   putU8(p, layout::kVersionOffset, 0x01);
   putU32(p, L::kDbGlobalMapRef, rowRef(1, 0));

@@ -3,8 +3,10 @@
 // Tables arrive one at a time with their rows streamed; the system tables,
 // the table definitions, the global usage map and page 0 are written last.
 //
-// Memory: one open page per table and long-value column, the catalog, and
-// the index entries of the table being written (all of its keys, in memory).
+// Memory: one open page per table and long-value column, the catalog and
+// the table definitions, and index keys up to WriterOptions::indexMemory per
+// table (more are sorted in runs on a temporary file and merged); above the
+// leaves an index holds one entry per page of the level below.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +24,9 @@ struct WriterOptions {
   double creationDate = 0;           // OLE date; 0 means now
   std::uint16_t codePage = 1252;
   std::uint32_t engineBuild = 0x261C;  // as Jet 4 stamps it (seen in the corpus files)
+  // Index keys of one table held in memory before sorted runs go to a
+  // temporary file (divided among the table's indexes).
+  std::size_t indexMemory = 64u << 20;
 };
 
 // What MSysObjects holds for a table beyond its definition.

@@ -45,21 +45,21 @@ void readChain(const PageFile& file, std::uint32_t pointer, std::size_t length, 
 
 }  // namespace
 
-void readLongValue(const PageFile& file, std::span<const std::uint8_t> field, const Where& where,
+void readLongValue(const PageFile& file, const ByteReader& r, std::size_t at, std::size_t size,
                    Bytes& out) {
   out.clear();
-  const ByteReader r(field, where);
-  if (field.size() < L::kLongValueHeader) {
-    throw damaged(where, "long value field of " + std::to_string(field.size()) +
+  const Where& where = r.where();
+  if (size < L::kLongValueHeader) {
+    throw damaged(where, "long value field of " + std::to_string(size) +
                              " bytes is shorter than its header");
   }
-  const std::uint32_t word = r.u32(L::kLongValueLength);
+  const std::uint32_t word = r.u32(at + L::kLongValueLength);
   const std::size_t length = word & L::kLongValueLengthMask;
   const std::uint32_t kind = word & L::kLongValueKindMask;
-  const std::uint32_t pointer = r.u32(L::kLongValuePointer);
+  const std::uint32_t pointer = r.u32(at + L::kLongValuePointer);
   if (kind == L::kLongValueInline) {
-    const std::size_t take = std::min(length, field.size() - L::kLongValueHeader);
-    const auto data = r.span(L::kLongValueHeader, take);
+    const std::size_t take = std::min(length, size - L::kLongValueHeader);
+    const auto data = r.span(at + L::kLongValueHeader, take);
     out.assign(data.begin(), data.end());
   } else if (kind == L::kLongValueSingleRow) {
     if (length == 0) return;
@@ -75,6 +75,11 @@ void readLongValue(const PageFile& file, std::span<const std::uint8_t> field, co
   } else {
     throw damaged(where, "long value has an invalid kind");
   }
+}
+
+void readLongValue(const PageFile& file, std::span<const std::uint8_t> field, const Where& where,
+                   Bytes& out) {
+  readLongValue(file, ByteReader(field, where), 0, field.size(), out);
 }
 
 }  // namespace jet

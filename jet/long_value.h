@@ -15,5 +15,8 @@ namespace jet {
 // Reads the value whose 12-byte header starts `field`; `out` is replaced.
 void readLongValue(const PageFile& file, std::span<const std::uint8_t> field, const Where& where,
                    Bytes& out);
+// The same for a field lying at [at, at + size) of a page.
+void readLongValue(const PageFile& file, const ByteReader& page, std::size_t at, std::size_t size,
+                   Bytes& out);
 
 }  // namespace jet

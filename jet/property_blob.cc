@@ -33,6 +33,18 @@ std::vector<std::string> readNames(const ByteReader& r, const Context& c) {
 // A property value is stored like a column value of its type, long values inline.
 Value readValue(std::uint8_t type, const ByteReader& r, const Context& c) {
   const auto need = [&](std::size_t n) { r.need(0, n, "property value"); };
+  // Access 2.0 wizard libraries hold values shorter than their type; they
+  // are kept as stored so a copy writes the same bytes back.
+  std::size_t size = 0;
+  switch (static_cast<ColumnType>(type)) {
+    case ColumnType::Byte: size = 1; break;
+    case ColumnType::Integer: size = 2; break;
+    case ColumnType::Long: case ColumnType::Single: size = 4; break;
+    case ColumnType::Currency: case ColumnType::Double: case ColumnType::DateTime: size = 8; break;
+    case ColumnType::Guid: size = 16; break;
+    default: break;
+  }
+  if (r.size() < size) return Bytes(r.bytes().begin(), r.bytes().end());
   switch (static_cast<ColumnType>(type)) {
     case ColumnType::Boolean: return r.size() > 0 && r.u8(0) != 0;
     case ColumnType::Byte: need(1); return r.u8(0);

@@ -158,7 +158,7 @@ std::string parameters(const Query& q) {
 
 std::string Query::sql() const {
   const auto type = rowsOf(*this, kType);
-  const int kind = type.empty() ? kSelect : type[0]->flag;
+  const int kind = type.empty() ? static_cast<int>(kSelect) : type[0]->flag;
   const std::string target = type.empty() ? "" : "[" + type[0]->name1 + "]";
   const std::string from = fromClause(*this);
   const std::string fromText = from.empty() ? "" : "\nFROM " + from;

@@ -20,11 +20,11 @@ void setBytes(Value& v, std::span<const std::uint8_t> bytes) {
   }
 }
 
-Decimal readDecimal(const ByteReader& r, std::uint8_t scale) {
+Decimal readDecimal(const ByteReader& r, std::size_t at, std::uint8_t scale) {
   Decimal d;
-  d.negative = r.u8(0) != 0;
-  d.high = (static_cast<std::uint64_t>(r.u32(1)) << 32) | r.u32(5);
-  d.low = (static_cast<std::uint64_t>(r.u32(9)) << 32) | r.u32(13);
+  d.negative = r.u8(at) != 0;
+  d.high = (static_cast<std::uint64_t>(r.u32(at + 1)) << 32) | r.u32(at + 5);
+  d.low = (static_cast<std::uint64_t>(r.u32(at + 9)) << 32) | r.u32(at + 13);
   d.scale = scale;
   return d;
 }
@@ -148,7 +148,7 @@ void RowDecoder::decodeColumn(const ByteReader& page, const Layout& at, const Co
     if (from + size > at.maskAt) {
       throw damaged(page.where(), "fixed column '" + c.name + "' runs past the row");
     }
-    decodeValue(c, page.span(from, size), page.where(), v);
+    decodeValue(c, page, from, size, v);
     return;
   }
   if (c.varIndex >= at.variableCount || offsets_.empty()) {
@@ -156,42 +156,43 @@ void RowDecoder::decodeColumn(const ByteReader& page, const Layout& at, const Co
     return;
   }
   const std::size_t from = offsets_[c.varIndex], to = offsets_[c.varIndex + 1];
-  decodeValue(c, page.span(at.start + from, to - from), page.where(), v);
+  decodeValue(c, page, at.start + from, to - from, v);
 }
 
-void RowDecoder::decodeValue(const Column& c, std::span<const std::uint8_t> bytes,
-                             const Where& where, Value& v) {
+// Reads straight from the page reader: no copy of the bytes or of their origin per value.
+void RowDecoder::decodeValue(const Column& c, const ByteReader& r, std::size_t at,
+                             std::size_t length, Value& v) {
   const std::size_t need = fixedSizeOf(c.type);
-  if (need != 0 && bytes.size() < need) {
-    throw damaged(where, "value of column '" + c.name + "' is " + std::to_string(bytes.size()) +
-                             " bytes, too short for its type");
+  if (need != 0 && length < need) {
+    throw damaged(r.where(), "value of column '" + c.name + "' is " + std::to_string(length) +
+                                 " bytes, too short for its type");
   }
-  const ByteReader r(bytes, where);
+  const auto bytes = r.span(at, length);
   switch (c.type) {
-    case ColumnType::Byte: v = r.u8(0); return;
-    case ColumnType::Integer: v = r.i16(0); return;
-    case ColumnType::Long: v = r.i32(0); return;
-    case ColumnType::Currency: v = Currency{r.i64(0)}; return;
-    case ColumnType::Single: v = r.f32(0); return;
-    case ColumnType::Double: v = r.f64(0); return;
-    case ColumnType::DateTime: v = DateTime{r.f64(0)}; return;
+    case ColumnType::Byte: v = r.u8(at); return;
+    case ColumnType::Integer: v = r.i16(at); return;
+    case ColumnType::Long: v = r.i32(at); return;
+    case ColumnType::Currency: v = Currency{r.i64(at)}; return;
+    case ColumnType::Single: v = r.f32(at); return;
+    case ColumnType::Double: v = r.f64(at); return;
+    case ColumnType::DateTime: v = DateTime{r.f64(at)}; return;
     case ColumnType::Guid: {
       Guid g;
-      for (std::size_t i = 0; i < L::kGuidSize; ++i) g.bytes[i] = r.u8(i);
+      for (std::size_t i = 0; i < L::kGuidSize; ++i) g.bytes[i] = bytes[i];
       v = g;
       return;
     }
-    case ColumnType::Decimal: v = readDecimal(r, c.scale); return;
+    case ColumnType::Decimal: v = readDecimal(r, at, c.scale); return;
     case ColumnType::Text:
       v = jet4_ ? decodeJet4Text(bytes) : decodeCodePage(bytes, c.codePage ? c.codePage : codePage_);
       return;
     case ColumnType::Memo:
-      readLongValue(file_, bytes, where, longValue_);
+      readLongValue(file_, r, at, length, longValue_);
       v = jet4_ ? decodeJet4Text(longValue_)
                 : decodeCodePage(longValue_, c.codePage ? c.codePage : codePage_);
       return;
     case ColumnType::OLE:
-      readLongValue(file_, bytes, where, longValue_);
+      readLongValue(file_, r, at, length, longValue_);
       setBytes<Bytes>(v, longValue_);
       return;
     default:

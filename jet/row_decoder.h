@@ -32,7 +32,7 @@ class RowDecoder {
   void readJet3Offsets(const ByteReader& page, Layout& at);
   bool present(const ByteReader& page, const Layout& at, unsigned number) const;
   void decodeColumn(const ByteReader& page, const Layout& at, const Column& c, Value& v);
-  void decodeValue(const Column& c, std::span<const std::uint8_t> bytes, const Where& where,
+  void decodeValue(const Column& c, const ByteReader& page, std::size_t at, std::size_t length,
                    Value& v);
 
   const PageFile& file_;

@@ -114,29 +114,62 @@ std::optional<std::string> encodeCodePage(const std::string& utf8, std::uint16_t
   return out;
 }
 
+namespace {
+
+// Appends UTF-16LE units [from, to) of `bytes` as UTF-8; `pending` carries a
+// high surrogate across calls so pairs split between runs still join.
+class Utf16Sink {
+ public:
+  explicit Utf16Sink(std::string& out) : out_(out) {}
+  void unit(char16_t u) {
+    if (high_ != 0) {
+      if (u >= 0xDC00 && u <= 0xDFFF) {
+        appendUtf8(out_, 0x10000 + ((static_cast<char32_t>(high_) - 0xD800) << 10) + (u - 0xDC00));
+        high_ = 0;
+        return;
+      }
+      appendUtf8(out_, 0xFFFD);
+      high_ = 0;
+    }
+    if (u >= 0xD800 && u <= 0xDBFF) {
+      high_ = u;
+    } else if (u >= 0xDC00 && u <= 0xDFFF) {
+      appendUtf8(out_, 0xFFFD);
+    } else if (u < 0x80) {
+      out_ += static_cast<char>(u);
+    } else {
+      appendUtf8(out_, u);
+    }
+  }
+  void finish() {
+    if (high_ != 0) appendUtf8(out_, 0xFFFD);
+    high_ = 0;
+  }
+
+ private:
+  std::string& out_;
+  char16_t high_ = 0;
+};
+
+}  // namespace
+
 std::string decodeUtf16(std::span<const std::uint8_t> bytes) {
   std::string out;
-  out.reserve(bytes.size());
-  const std::size_t n = bytes.size() / 2;
-  for (std::size_t i = 0; i < n; ++i) {
-    const char16_t u = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n) {
-      const char16_t v = static_cast<char16_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8));
-      if (v >= 0xDC00 && v <= 0xDFFF) {
-        appendUtf8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (v - 0xDC00));
-        ++i;
-        continue;
-      }
-    }
-    appendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? char32_t{0xFFFD} : char32_t{u});
+  out.reserve(bytes.size() / 2);
+  Utf16Sink sink(out);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    sink.unit(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
   }
+  sink.finish();
   return out;
 }
 
 std::string decodeJet4Text(std::span<const std::uint8_t> bytes) {
   if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE) return decodeUtf16(bytes);
   // Compressed: runs of one-byte characters and of UTF-16 pairs, each 0x00 toggles.
-  std::string utf16;
+  std::string out;
+  out.reserve(bytes.size());
+  Utf16Sink sink(out);
   bool compressed = true;
   std::size_t i = 2;
   while (i < bytes.size()) {
@@ -144,18 +177,16 @@ std::string decodeJet4Text(std::span<const std::uint8_t> bytes) {
       compressed = !compressed;
       ++i;
     } else if (compressed) {
-      utf16 += static_cast<char>(bytes[i]);
-      utf16 += '\0';
+      sink.unit(bytes[i]);
       ++i;
     } else {
       if (i + 1 >= bytes.size()) break;  // odd trailing byte
-      utf16 += static_cast<char>(bytes[i]);
-      utf16 += static_cast<char>(bytes[i + 1]);
+      sink.unit(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
       i += 2;
     }
   }
-  return decodeUtf16(
-      std::span(reinterpret_cast<const std::uint8_t*>(utf16.data()), utf16.size()));
+  sink.finish();
+  return out;
 }
 
 std::string encodeUtf16(const std::string& utf8) {

@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 
 namespace jet {
 
@@ -30,6 +29,18 @@ void civilFromDays(std::int64_t z, std::int64_t& year, unsigned& month, unsigned
   day = doy - (153 * mp + 2) / 5 + 1;
   month = mp < 10 ? mp + 3 : mp - 9;
   year = static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2 ? 1 : 0);
+}
+
+// At least `width` decimal digits, zero-padded.
+void appendDigits(std::string& out, unsigned value, int width) {
+  char buffer[12];
+  int n = 0;
+  do {
+    buffer[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0 && n < 12);
+  while (n < width) buffer[n++] = '0';
+  while (n > 0) out += buffer[--n];
 }
 
 void appendBytesHex(std::string& out, const Bytes& bytes) {
@@ -61,9 +72,8 @@ std::string currencyText(Currency c) {
                                            : static_cast<std::uint64_t>(c.scaled);
   std::string out = negative ? "-" : "";
   appendNumber(out, magnitude / 10000);
-  char frac[8];
-  std::snprintf(frac, sizeof frac, ".%04u", static_cast<unsigned>(magnitude % 10000));
-  out += frac;
+  out += '.';
+  appendDigits(out, static_cast<unsigned>(magnitude % 10000), 4);
   return out;
 }
 
@@ -92,16 +102,30 @@ std::string dateText(double oaDate) {
   std::int64_t year;
   unsigned month, day;
   civilFromDays(days - 25569, year, month, day);
-  char buffer[48];
-  const auto seconds = static_cast<unsigned>(ms / 1000);
-  int n = std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02uT%02u:%02u:%02u",
-                        static_cast<long long>(year), month, day, seconds / 3600,
-                        seconds / 60 % 60, seconds % 60);
-  if (ms % 1000 != 0) {
-    std::snprintf(buffer + n, sizeof buffer - static_cast<std::size_t>(n), ".%03u",
-                  static_cast<unsigned>(ms % 1000));
+  // Fixed-width digits by hand: this runs once per date of every exported row.
+  std::string out;
+  out.reserve(24);
+  if (year < 0) {
+    out += '-';
+    year = -year;
   }
-  return buffer;
+  appendDigits(out, static_cast<unsigned>(year), 4);
+  out += '-';
+  appendDigits(out, month, 2);
+  out += '-';
+  appendDigits(out, day, 2);
+  out += 'T';
+  const auto seconds = static_cast<unsigned>(ms / 1000);
+  appendDigits(out, seconds / 3600, 2);
+  out += ':';
+  appendDigits(out, seconds / 60 % 60, 2);
+  out += ':';
+  appendDigits(out, seconds % 60, 2);
+  if (ms % 1000 != 0) {
+    out += '.';
+    appendDigits(out, static_cast<unsigned>(ms % 1000), 3);
+  }
+  return out;
 }
 
 std::string guidText(const Guid& g) {
@@ -198,8 +222,15 @@ void appendValueJson(std::string& out, const Value& v) {
 }
 
 void appendCsvField(std::string& out, std::string_view text) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-    out += text;
+  bool quote = false;
+  for (const char c : text) {
+    if (c == ',' || c == '"' || c == '\r' || c == '\n') {
+      quote = true;
+      break;
+    }
+  }
+  if (!quote) {
+    out.append(text.data(), text.size());
     return;
   }
   out += '"';

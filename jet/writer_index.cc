@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdlib>
+#include <cstring>
+
+#include <unistd.h>
 
 #include "jet/layout/jet4_write.h"
+#include "jet/error.h"
 #include "jet/writer_output.h"
 
 namespace jet {
@@ -75,8 +80,8 @@ std::vector<PagePlan> planPages(const std::vector<Stored>& v) {
 ByteBuffer buildPage(std::uint8_t type, std::uint32_t tdefPage, std::uint8_t level,
                      const std::vector<Stored>& v, std::size_t first, std::size_t count) {
   ByteBuffer page(L::kPageSize, 0);
-  putU8(page, 0, type);
-  putU8(page, 1, 0x01);
+  putU8(page, L::kPageType, type);
+  putU8(page, L::kPageMark, L::kPageMarkValue);
   putU32(page, L::kIdxOwner, tdefPage);
   putU8(page, L::kIdxLevel, level);
   std::size_t prefix = 0;
@@ -125,42 +130,258 @@ bool IndexEntry::operator<(const IndexEntry& o) const {
   return row < o.row;
 }
 
+namespace {
+
+class VectorSource : public IndexEntrySource {
+ public:
+  explicit VectorSource(const std::vector<IndexEntry>& v) : v_(v) {}
+  bool next(IndexEntry& e) override {
+    if (at_ >= v_.size()) return false;
+    e = v_[at_++];
+    return true;
+  }
+
+ private:
+  const std::vector<IndexEntry>& v_;
+  std::size_t at_ = 0;
+};
+
+// Spilled record: u16 key length, key, u32 page, u8 row, u8 null flag.
+void appendRecord(ByteBuffer& b, const IndexEntry& e) {
+  addU16(b, static_cast<std::uint16_t>(e.key.size()));
+  addBytes(b, e.key);
+  addU32(b, e.page);
+  addU8(b, e.row);
+  addU8(b, e.nullKey ? 1 : 0);
+}
+
+// Reads one run back through a small buffer.
+class RunReader {
+ public:
+  RunReader(std::FILE* file, std::uint64_t offset, std::uint64_t count, const std::string& what)
+      : fd_(fileno(file)), offset_(offset), left_(count), what_(what) {}
+  bool next(IndexEntry& e) {
+    if (left_ == 0) return false;
+    --left_;
+    std::uint8_t head[2];
+    read(head, 2);
+    e.key.resize(static_cast<std::size_t>(head[0] | (head[1] << 8)));
+    read(e.key.data(), e.key.size());
+    std::uint8_t tail[6];
+    read(tail, 6);
+    e.page = tail[0] | (tail[1] << 8) | (tail[2] << 16) | (static_cast<std::uint32_t>(tail[3]) << 24);
+    e.row = tail[4];
+    e.nullKey = tail[5] != 0;
+    return true;
+  }
+
+ private:
+  void read(std::uint8_t* to, std::size_t n) {
+    while (n > 0) {
+      if (at_ == buffer_.size()) fill();
+      const std::size_t k = std::min(n, buffer_.size() - at_);
+      std::memcpy(to, buffer_.data() + at_, k);
+      at_ += k;
+      to += k;
+      n -= k;
+    }
+  }
+  void fill() {
+    buffer_.resize(1 << 16);
+    const ssize_t got = ::pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(offset_));
+    if (got <= 0) throw writeFailed(what_, "the sorted index keys cannot be read back");
+    buffer_.resize(static_cast<std::size_t>(got));
+    offset_ += static_cast<std::uint64_t>(got);
+    at_ = 0;
+  }
+  int fd_;
+  std::uint64_t offset_, left_;
+  std::string what_;
+  ByteBuffer buffer_;
+  std::size_t at_ = 0;
+};
+
+class MergeSource : public IndexEntrySource {
+ public:
+  explicit MergeSource(std::vector<std::unique_ptr<RunReader>> runs) : runs_(std::move(runs)) {
+    heads_.resize(runs_.size());
+    for (std::size_t i = 0; i < runs_.size(); ++i) {
+      if (runs_[i]->next(heads_[i])) heap_.push_back(i);
+    }
+    std::make_heap(heap_.begin(), heap_.end(), greater());
+  }
+  bool next(IndexEntry& e) override {
+    if (heap_.empty()) return false;
+    std::pop_heap(heap_.begin(), heap_.end(), greater());
+    const std::size_t i = heap_.back();
+    e = std::move(heads_[i]);
+    if (runs_[i]->next(heads_[i])) {
+      std::push_heap(heap_.begin(), heap_.end(), greater());
+    } else {
+      heap_.pop_back();
+    }
+    return true;
+  }
+
+ private:
+  struct Greater {
+    const std::vector<IndexEntry>* heads;
+    bool operator()(std::size_t a, std::size_t b) const { return (*heads)[b] < (*heads)[a]; }
+  };
+  Greater greater() const { return Greater{&heads_}; }
+  std::vector<std::unique_ptr<RunReader>> runs_;
+  std::vector<IndexEntry> heads_;
+  std::vector<std::size_t> heap_;
+};
+
+}  // namespace
+
+IndexEntrySorter::IndexEntrySorter(std::size_t memoryBudget, std::string what, std::string folder)
+    : budget_(std::max<std::size_t>(memoryBudget, 4096)), what_(std::move(what)), folder_(std::move(folder)) {}
+
+IndexEntrySorter::~IndexEntrySorter() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+void IndexEntrySorter::add(IndexEntry entry) {
+  used_ += entry.key.size() + sizeof(IndexEntry) + 16;
+  memory_.push_back(std::move(entry));
+  if (used_ > budget_) spill();
+}
+
+void IndexEntrySorter::spill() {
+  if (memory_.empty()) return;
+  if (file_ == nullptr) {
+    std::string name = folder_ + "/.jetlift-keys-XXXXXX";
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) throw writeFailed(what_, "no temporary file for sorting index keys in " + folder_);
+    ::unlink(name.c_str());  // gone with the last descriptor, whatever happens
+    file_ = ::fdopen(fd, "w+b");
+    if (file_ == nullptr) {
+      ::close(fd);
+      throw writeFailed(what_, "no temporary file for sorting index keys");
+    }
+  }
+  std::sort(memory_.begin(), memory_.end());
+  ByteBuffer b;
+  b.reserve(used_);
+  for (const IndexEntry& e : memory_) appendRecord(b, e);
+  if (std::fseek(file_, static_cast<long>(fileSize_), SEEK_SET) != 0 ||
+      std::fwrite(b.data(), 1, b.size(), file_) != b.size() || std::fflush(file_) != 0) {
+    throw writeFailed(what_, "the index keys do not fit in the temporary folder");
+  }
+  runs_.push_back({fileSize_, memory_.size()});
+  fileSize_ += b.size();
+  std::vector<IndexEntry>().swap(memory_);
+  used_ = 0;
+}
+
+std::unique_ptr<IndexEntrySource> IndexEntrySorter::sorted() {
+  if (runs_.empty()) {
+    std::sort(memory_.begin(), memory_.end());
+    return std::make_unique<VectorSource>(memory_);
+  }
+  spill();
+  std::vector<std::unique_ptr<RunReader>> readers;
+  for (const auto& [offset, count] : runs_) {
+    readers.push_back(std::make_unique<RunReader>(file_, offset, count, what_));
+  }
+  return std::make_unique<MergeSource>(std::move(readers));
+}
+
 WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage,
                             const std::vector<IndexEntry>& entries) {
+  VectorSource source(entries);
+  return writeIndexTree(out, tdefPage, source);
+}
+
+WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntrySource& entries) {
   WrittenIndex result;
-  std::vector<Stored> level;
-  level.reserve(entries.size());
-  for (const IndexEntry& e : entries) level.push_back(leafEntry(e));
-  if (level.empty()) {
+  // Leaves are cut while the entries stream by; a finished leaf waits until
+  // the next one has a page number, so that its next link can be set.
+  std::vector<Stored> leaf, parents;
+  std::size_t leafBytes = 0;
+  std::uint32_t leafPage = 0, previousPage = 0;
+  ByteBuffer pending;
+  std::uint32_t pendingPage = 0;
+  bool havePending = false;
+  IndexEntry e, last;
+  bool first = true;
+  const auto flushPending = [&](std::uint32_t next) {
+    if (!havePending) return;
+    putU32(pending, L::kIdxNextPage, next);
+    out.write(pendingPage, pending);
+    havePending = false;
+  };
+  const auto closeLeaf = [&] {
+    pending = buildPage(L::kPageIndexLeaf, tdefPage, 0, leaf, 0, leaf.size());
+    putU32(pending, L::kIdxPrevPage, previousPage);
+    pendingPage = leafPage;
+    havePending = true;
+    parents.push_back(nodeEntry(leaf.back(), leafPage));
+    previousPage = leafPage;
+    leaf.clear();
+    leafBytes = 0;
+  };
+  while (entries.next(e)) {
+    if (!first) {
+      if (e.sameKey(last)) {
+        if (!e.nullKey) result.duplicate = true;
+      } else {
+        ++result.distinct;
+      }
+    } else {
+      ++result.distinct;
+    }
+    first = false;
+    ++result.entries;
+    Stored s = leafEntry(e);
+    if (!leaf.empty()) {
+      const std::size_t total = leafBytes + s.bytes.size();
+      const std::size_t prefix = std::min(commonPrefix(leaf.front(), s), commonPrefix(leaf.front(), leaf.back()));
+      if (total - leaf.size() * prefix > L::kIdxEntrySpace) closeLeaf();
+    }
+    if (leaf.empty()) {
+      leafPage = out.allocate();
+      result.pages.push_back(leafPage);
+      flushPending(leafPage);
+    }
+    leafBytes += s.bytes.size();
+    leaf.push_back(std::move(s));
+    last = std::move(e);
+  }
+  if (result.entries == 0) {
     result.root = out.allocate();
-    const ByteBuffer page = buildPage(L::kPageIndexLeaf, tdefPage, 0, level, 0, 0);
-    out.write(result.root, page);
+    out.write(result.root, buildPage(L::kPageIndexLeaf, tdefPage, 0, leaf, 0, 0));
     result.pages.push_back(result.root);
     return result;
   }
-  std::uint8_t depth = 0;
-  bool leaves = true;
+  closeLeaf();
+  flushPending(0);
+  if (parents.size() == 1) {
+    result.root = result.pages.front();
+    return result;
+  }
+  // The node levels: one entry per page below, few enough to hold.
+  std::vector<Stored> level = std::move(parents);
+  std::uint8_t depth = 1;
   while (true) {
     const std::vector<PagePlan> plans = planPages(level);
-    const std::uint32_t first = out.allocate(static_cast<std::uint32_t>(plans.size()));
+    const std::uint32_t firstPage = out.allocate(static_cast<std::uint32_t>(plans.size()));
     std::vector<std::uint32_t> numbers;
     std::vector<ByteBuffer> pages;
-    std::vector<Stored> parents;
+    std::vector<Stored> up;
     for (std::size_t p = 0; p < plans.size(); ++p) {
-      const std::uint32_t number = first + static_cast<std::uint32_t>(p);
+      const std::uint32_t number = firstPage + static_cast<std::uint32_t>(p);
       const PagePlan& plan = plans[p];
       const std::size_t count = plan.last - plan.first + 1;
-      if (leaves) {
-        pages.push_back(buildPage(L::kPageIndexLeaf, tdefPage, 0, level, plan.first, count));
-      } else {
-        // The last child goes in the tail field unless it is the only one.
-        const bool tail = count > 1;
-        pages.push_back(buildPage(L::kPageIndexNode, tdefPage, depth, level, plan.first,
-                                  tail ? count - 1 : count));
-        if (tail) putU32(pages.back(), L::kIdxTailPage, childOf(level[plan.last]));
-      }
+      // The last child goes in the tail field unless it is the only one.
+      const bool tail = count > 1;
+      pages.push_back(buildPage(L::kPageIndexNode, tdefPage, depth, level, plan.first,
+                                tail ? count - 1 : count));
+      if (tail) putU32(pages.back(), L::kIdxTailPage, childOf(level[plan.last]));
       numbers.push_back(number);
-      parents.push_back(nodeEntry(withoutChild(level[plan.last], leaves), number));
+      up.push_back(nodeEntry(withoutChild(level[plan.last], false), number));
     }
     linkLevel(pages, numbers);
     for (std::size_t p = 0; p < pages.size(); ++p) out.write(numbers[p], pages[p]);
@@ -169,8 +390,7 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage,
       result.root = numbers.front();
       break;
     }
-    level = std::move(parents);
-    leaves = false;
+    level = std::move(up);
     ++depth;
   }
   std::sort(result.pages.begin(), result.pages.end());

@@ -79,8 +79,27 @@ std::uint64_t doubleBits(double v) {
 struct ExtraCodes {
   ByteBuffer bytes;
   std::size_t chars = 0;
+  std::size_t prefix = 0;  // a modifier that came before any extra code
   bool used = false;
 };
+
+// Two-bit flags, three to a byte under a 0x80 mark; trailing 0x03 flags are
+// dropped; a fixed suffix follows even when none is left.
+void appendCrazyCodes(ByteBuffer& key, ByteBuffer flags) {
+  while (!flags.empty() && flags.back() == 0x03) flags.pop_back();
+  std::uint8_t current = 0x80;
+  int filled = 0;
+  for (std::uint8_t f : flags) {
+    current = static_cast<std::uint8_t>(current | (f << ((2 - filled) * 2)));
+    if (++filled == 3) {
+      key.push_back(current);
+      current = 0x80;
+      filled = 0;
+    }
+  }
+  if (filled > 0) key.push_back(current);
+  for (std::uint8_t b : {0xFF, 0x02, 0x80, 0xFF, 0x80}) key.push_back(b);
+}
 
 }  // namespace
 
@@ -99,43 +118,60 @@ bool appendGeneralTextKey(ByteBuffer& key, const std::u16string& input, bool asc
   while (!text.empty() && text.back() == u' ') text.pop_back();
   const std::size_t from = key.size();
   ExtraCodes extra;
-  ByteBuffer unprintable;
+  ByteBuffer unprintable, crazy;
   std::size_t position = 0;  // characters that produced inline bytes so far
   for (char16_t c : text) {
-    if (c > 0xFF) return false;
-    const collation::CharCode& code = collation::kGeneralLegacy[c];
+    const collation::CharCode& code = collation::codeOf(c);
     const std::size_t here = position;
-    if (code.inlineLength > 0) {
-      key.insert(key.end(), code.inlineBytes, code.inlineBytes + code.inlineLength);
+    if (!code.inlineBytes.empty()) {
+      key.insert(key.end(), code.inlineBytes.begin(), code.inlineBytes.end());
       ++position;
     }
-    if (code.kind == collation::CharClass::kInternational) {
-      // Plain characters before an accented one are marked by placeholders.
+    if (code.kind == collation::CharClass::kSimple || code.kind == collation::CharClass::kIgnored) {
+      continue;
+    }
+    if (!code.extraBytes.empty() || code.modifier != 0) {
+      // Plain characters before this one are marked by placeholders.
       if (extra.chars < here) {
         extra.bytes.insert(extra.bytes.end(), here - extra.chars, kExtraPlaceholder);
         extra.chars = here;
       }
-      extra.bytes.insert(extra.bytes.end(), code.extraBytes, code.extraBytes + code.extraLength);
-      ++extra.chars;
       extra.used = true;
-    } else if (code.kind == collation::CharClass::kUnprintable) {
-      const std::size_t at = extra.used ? extra.bytes.size() + (here - extra.chars) : here;
+      if (!code.extraBytes.empty()) {
+        extra.bytes.insert(extra.bytes.end(), code.extraBytes.begin(), code.extraBytes.end());
+        ++extra.chars;
+      } else if (!extra.bytes.empty()) {
+        extra.bytes.back() = static_cast<std::uint8_t>(extra.bytes.back() + code.modifier);
+      } else {
+        extra.bytes.push_back(code.modifier);
+        extra.prefix = 1;
+      }
+    }
+    if (!code.unprintableBytes.empty()) {
+      const std::size_t at =
+          extra.used ? extra.bytes.size() + (here - extra.chars) - extra.prefix : here;
       const std::uint16_t mark = static_cast<std::uint16_t>(0x8000 | (7 + 4 * at));
       unprintable.push_back(static_cast<std::uint8_t>(mark >> 8));
       unprintable.push_back(static_cast<std::uint8_t>(mark));
       unprintable.push_back(0x06);
-      unprintable.insert(unprintable.end(), code.unprintableBytes,
-                         code.unprintableBytes + code.unprintableLength);
+      unprintable.insert(unprintable.end(), code.unprintableBytes.begin(), code.unprintableBytes.end());
     }
+    if (code.crazyFlag != 0) crazy.push_back(code.crazyFlag);
   }
   key.push_back(kEndText);
   while (!extra.bytes.empty() && extra.bytes.back() <= kExtraPlaceholder) extra.bytes.pop_back();
   key.insert(key.end(), extra.bytes.begin(), extra.bytes.end());
-  if (!unprintable.empty()) {
+  if (!unprintable.empty() || !crazy.empty()) {
     key.push_back(kEndText);
     key.push_back(kEndText);
-    key.push_back(kEndText);
-    key.insert(key.end(), unprintable.begin(), unprintable.end());
+    if (!crazy.empty()) {
+      appendCrazyCodes(key, crazy);
+      if (!unprintable.empty()) key.push_back(0xFF);
+    }
+    if (!unprintable.empty()) {
+      key.push_back(kEndText);
+      key.insert(key.end(), unprintable.begin(), unprintable.end());
+    }
   }
   if (!ascending) {
     key.push_back(kEndExtra);
@@ -200,14 +236,12 @@ void appendIndexKey(ByteBuffer& key, ColumnType type, const Value& value, bool a
       return appendDecimal(key, std::get<Decimal>(value), ascending);
     case ColumnType::Text:
     case ColumnType::Memo:
-      if (!appendGeneralTextKey(key, toUtf16(std::get<std::string>(value)), ascending)) {
-        throw unsupported(what, "a text value holds a character the index sort order table "
-                                "does not cover (only U+0000-U+00FF are known)");
-      }
+      appendGeneralTextKey(key, toUtf16(std::get<std::string>(value)), ascending);
       return;
     case ColumnType::Boolean:
       return;
   }
+  throw unsupported(what, "a column of type " + columnTypeName(type) + " cannot be indexed");
 }
 
 }  // namespace jet

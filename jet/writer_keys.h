@@ -12,13 +12,12 @@
 
 namespace jet {
 
-// Appends the key part of one column value. Throws unsupported (naming
-// `what`) when a text value holds a character the sort-order table lacks.
+// Appends the key part of one column value (`what` names the column in errors).
 void appendIndexKey(ByteBuffer& key, ColumnType type, const Value& value, bool ascending,
                     const std::string& what);
 
-// The General (legacy) key of a text value, without the column's start byte;
-// false when some character is outside the table.
+// The General (legacy) key of a text value, without the column's start byte.
+// Always true: every UTF-16 unit has codes.
 bool appendGeneralTextKey(ByteBuffer& key, const std::u16string& text, bool ascending);
 
 std::u16string toUtf16(const std::string& utf8);

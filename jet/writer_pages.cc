@@ -12,8 +12,8 @@ namespace L = layout::jet4;
 }
 
 RowPage::RowPage(std::size_t pageSize, std::uint32_t owner) : page_(pageSize, 0), top_(pageSize) {
-  putU8(page_, 0, L::kPageData);
-  putU8(page_, 1, 0x01);
+  putU8(page_, L::kPageType, L::kPageData);
+  putU8(page_, L::kPageMark, L::kPageMarkValue);
   putU32(page_, L::kDataOwner, owner);
 }
 
@@ -41,19 +41,19 @@ const ByteBuffer& RowPage::bytes() {
 
 ByteBuffer makeUsageMap(PageOutput& out, const std::vector<std::uint32_t>& pages) {
   ByteBuffer row(L::kMapRowSize, 0);
-  const std::size_t bitmapBytes = L::kMapRowSize - 5;
+  const std::size_t bitmapBytes = L::kMapRowSize - L::kMapBitmap;
   // Jackcess and Access start inline windows on a multiple of 8.
   const std::uint32_t start = pages.empty() ? 0 : (pages.front() & ~7u);
   if (pages.empty() || pages.back() - start < bitmapBytes * 8) {
-    putU8(row, 0, L::kMapInline);
-    putU32(row, 1, start);
+    putU8(row, L::kMapType, L::kMapInline);
+    putU32(row, L::kMapStartPage, start);
     for (std::uint32_t p : pages) {
       const std::uint32_t bit = p - start;
-      row[5 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+      row[L::kMapBitmap + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
     }
     return row;
   }
-  putU8(row, 0, L::kMapReference);
+  putU8(row, L::kMapType, L::kMapReference);
   std::map<std::uint32_t, ByteBuffer> bitmaps;
   for (std::uint32_t p : pages) {
     const std::uint32_t slot = static_cast<std::uint32_t>(p / L::kBitmapPagePages);
@@ -61,8 +61,8 @@ ByteBuffer makeUsageMap(PageOutput& out, const std::vector<std::uint32_t>& pages
     ByteBuffer& b = bitmaps[slot];
     if (b.empty()) {
       b.assign(out.pageSize(), 0);
-      putU8(b, 0, L::kPageUsageBitmap);
-      putU8(b, 1, 0x01);
+      putU8(b, L::kPageType, L::kPageUsageBitmap);
+      putU8(b, L::kPageMark, L::kPageMarkValue);
     }
     const std::uint32_t bit = static_cast<std::uint32_t>(p % L::kBitmapPagePages);
     b[L::kBitmapPageStart + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
@@ -70,7 +70,7 @@ ByteBuffer makeUsageMap(PageOutput& out, const std::vector<std::uint32_t>& pages
   for (auto& [slot, bitmap] : bitmaps) {
     const std::uint32_t page = out.allocate();
     out.write(page, bitmap);
-    putU32(row, 1 + 4 * slot, page);
+    putU32(row, L::kMapSlots + 4 * slot, page);
   }
   return row;
 }

@@ -64,9 +64,8 @@ ByteBuffer encodePropertyBlob(const std::vector<PropertyMap>& maps, const std::s
       }
     }
   }
-  ByteBuffer out;
-  if (!any) return out;
-  addString(out, std::string("MR2\0", 4));
+  if (!any) return {};
+  ByteBuffer out = {'M', 'R', '2', 0};
   ByteBuffer list;
   for (const std::string& n : names) {
     const ByteBuffer b = utf16(n);

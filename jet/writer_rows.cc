@@ -73,7 +73,12 @@ void putFixed(std::span<std::uint8_t> out, const Column& c, const Value& v,
       putU32(out, at + 13, static_cast<std::uint32_t>(d.low));
       return;
     }
-    default: wrongValue(what, c);
+    default: {
+      // A type we do not know: its bytes as the source held them.
+      const Bytes& b = valueAs<Bytes>(v, what, c);
+      if (b.size() > c.length) wrongValue(what, c);
+      putBytes(out, at, b);
+    }
   }
 }
 
@@ -123,30 +128,56 @@ ByteBuffer inlineLongValue(std::span<const std::uint8_t> content) {
 ByteBuffer encodeJet4Text(const std::string& utf8, bool compressible) {
   const std::string raw = encodeUtf16(utf8);
   const std::size_t chars = raw.size() / 2;
-  bool simple = compressible && chars > 2;
-  for (std::size_t i = 0; simple && i < chars; ++i) {
-    const auto lo = static_cast<std::uint8_t>(raw[2 * i]);
-    const auto hi = static_cast<std::uint8_t>(raw[2 * i + 1]);
-    if (hi != 0 || lo == 0) simple = false;
-  }
+  const auto lo = [&](std::size_t i) { return static_cast<std::uint8_t>(raw[2 * i]); };
+  const auto hi = [&](std::size_t i) { return static_cast<std::uint8_t>(raw[2 * i + 1]); };
+  // A 0x00 byte toggles the mode, so no character may have a zero low byte
+  // (Access never compresses such text); one-byte runs of 1-2 characters
+  // inside wide text cost more in toggles than they save.
+  bool possible = compressible && chars > 2;
+  for (std::size_t i = 0; possible && i < chars; ++i) possible = lo(i) != 0;
   ByteBuffer out;
-  if (!simple) {
-    out.assign(raw.begin(), raw.end());
-    return out;
+  if (possible) {
+    out = {0xFF, 0xFE};
+    bool narrow = true;
+    std::size_t i = 0;
+    while (i < chars) {
+      std::size_t j = i;
+      const bool oneByte = hi(i) == 0;
+      while (j < chars && (hi(j) == 0) == oneByte) ++j;
+      // Short one-byte runs between wide ones stay wide.
+      const bool asNarrow = oneByte && (j - i > 2 || (i == 0 && narrow) || (j == chars && narrow));
+      if (asNarrow != narrow) {
+        out.push_back(0x00);
+        narrow = asNarrow;
+      }
+      for (std::size_t k = i; k < j; ++k) {
+        out.push_back(lo(k));
+        if (!narrow) out.push_back(hi(k));
+      }
+      i = j;
+    }
+    if (out.size() < raw.size()) return out;
   }
-  out.reserve(chars + 2);
-  out.push_back(0xFF);
-  out.push_back(0xFE);
-  for (std::size_t i = 0; i < chars; ++i) out.push_back(static_cast<std::uint8_t>(raw[2 * i]));
+  out.assign(raw.begin(), raw.end());
   return out;
 }
 
 // Characters of an encoded Jet 4 text (compressed or not).
 std::size_t toUtf16Length(const ByteBuffer& encoded) {
-  if (encoded.size() >= 2 && encoded[0] == 0xFF && encoded[1] == 0xFE) return encoded.size() - 2;
-  return encoded.size() / 2;
+  if (encoded.size() < 2 || encoded[0] != 0xFF || encoded[1] != 0xFE) return encoded.size() / 2;
+  std::size_t n = 0;
+  bool narrow = true;
+  for (std::size_t i = 2; i < encoded.size();) {
+    if (encoded[i] == 0) {
+      narrow = !narrow;
+      ++i;
+    } else {
+      i += narrow ? 1 : 2;
+      ++n;
+    }
+  }
+  return n;
 }
-
 RowShape rowShape(const TableDef& table) {
   RowShape s;
   for (const Column& c : table.columns) {

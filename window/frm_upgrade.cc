@@ -21,8 +21,12 @@
 #include "common/module1.h"
 #include "common/settings.h"
 #include "engine/db_engine.h"
+#include "engine/folders.h"
+#include "window/diagnostics_channels.h"
+#include "window/dialogs.h"
 #include "window/image_list.h"
 #include "window/procedure.h"
+#include "window/work_progress.h"
 
 namespace {
 
@@ -75,6 +79,8 @@ frm_Upgrade::frm_Upgrade(Services services, QWidget* parent) : QMainWindow(paren
   diagnostics_ = std::make_unique<Diagnostics>(*notifier_, services.dataFolder);
   if (services.clock) diagnostics_->setClock(services.clock);
   settings_ = std::make_unique<Settings>(*notifier_, services.dataFolder);
+  engine_ = services.engine != nullptr ? services.engine : &engine::DBEngine::instance();
+  channels_ = std::make_unique<DiagnosticsChannels>(*diagnostics_);
 
   // The design's places were made for a small 8-point face; at the desktop's usual
   // size, captions such as "Destination:" would not fit their labels.
@@ -91,6 +97,7 @@ frm_Upgrade::frm_Upgrade(Services services, QWidget* parent) : QMainWindow(paren
   CommonDialog1 = new QFileDialog(this);
   CommonDialog1->setObjectName("CommonDialog1");
   CommonDialog1->setDefaultSuffix("MDB");
+  adoptServices(services);
 
   createTopRow(client);
   createTreesAndOutput(client);
@@ -104,6 +111,7 @@ frm_Upgrade::frm_Upgrade(Services services, QWidget* parent) : QMainWindow(paren
   dockFooter();
 
   connectEvents();
+  connectWiring();
   Cmd_Find->setFocus();
   Form_Load();
 }
@@ -115,15 +123,16 @@ void frm_Upgrade::connectEvents() {
   Opt_Jet.setReporter(notifier_);
   diagnostics_->setOutputSink([this](const QString& text) { lst_Output->addItem(text); });
   diagnostics_->setTraceSwitch([this] { return Chk_Trace->checkState() != Qt::Unchecked; });
-  diagnostics_->setEngineErrors([] {
+  diagnostics_->setEngineErrors([this] {
     std::vector<CurrentError> out;
-    const engine::Errors& errors = engine::DBEngine::instance().Errors();
+    const engine::Errors& errors = engine_->Errors();
     for (int i = 0; i < errors.Count(); ++i) {
       out.push_back({errors.Item(i).Number, QString::fromStdString(errors.Item(i).Description)});
     }
     return out;
   });
   connect(Cmd_Close, &QPushButton::clicked, this, [this] { Cmd_Close_Click(); });
+  connect(mnu_file(0), &QAction::triggered, this, [this] { mnu_file_Click(0); });
   connect(mnu_file(1), &QAction::triggered, this, [this] { mnu_file_Click(1); });
   connect(mnu_Help(0), &QAction::triggered, this, [this] { mnu_Help_Click(0); });
 }
@@ -131,12 +140,15 @@ void frm_Upgrade::connectEvents() {
 void frm_Upgrade::Form_Load() {
   runProcedure(*diagnostics_, "Load", [&] {
     diagnostics_->ResetTrace();
-    setWindowTitle(windowCaption(QString::fromStdString(engine::DBEngine::instance().Version())));
+    setWindowTitle(windowCaption(QString::fromStdString(engine_->Version())));
     Lbl_Folder(0)->setText(settings_->GetSetting("general", "Source", defaultSourceFolder()));
     Lbl_Folder(1)->setText(
         settings_->GetSetting("general", "Destination", defaultDestinationFolder()));
     Set_Option(Opt_Method, settings_->GetSetting("general", "Method", "1"));
     Set_Option(Opt_Jet, settings_->GetSetting("general", "Jet", "3"));
+    engine::CheckFolders(Lbl_Folder(0)->text(), engine::PathKind::Folder, *channels_);
+    engine::CheckFolders(Lbl_Folder(1)->text(), engine::PathKind::Folder, *channels_);
+    RefreshControls();
   });
 }
 
@@ -161,6 +173,7 @@ void frm_Upgrade::Cmd_Close_Click() {
 
 void frm_Upgrade::mnu_file_Click(int index) {
   runProcedure(*diagnostics_, "FileMenu(" + QString::number(index), [&] {
+    if (index == 0) FindFile();
     if (index == 1) close();
   });
 }
@@ -293,7 +306,10 @@ void frm_Upgrade::dockFooter() {
 }
 
 bool frm_Upgrade::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == centralWidget() && event->type() == QEvent::Resize) dockFooter();
+  if (watched == centralWidget() && event->type() == QEvent::Resize) {
+    dockFooter();
+    if (shown_) Form_Resize();
+  }
   if (enterGroupAtSelected(watched, event)) return true;
   return QMainWindow::eventFilter(watched, event);
 }

@@ -40,7 +40,17 @@ inline constexpr std::size_t kDataFirstSlot = 14;  // u16 per row
 inline constexpr std::size_t kMaxRowsPerPage = 255;
 inline constexpr std::size_t kMaxRowSize = 4060;
 
-// Usage-map rows.
+// Every page: byte 0 the type, byte 1 this constant.
+inline constexpr std::size_t kPageType = 0;
+inline constexpr std::size_t kPageMark = 1;
+inline constexpr std::uint8_t kPageMarkValue = 0x01;
+
+// Usage-map rows: type, then (inline) start page and bitmap or
+// (reference) one u32 bitmap page per slot.
+inline constexpr std::size_t kMapType = 0;
+inline constexpr std::size_t kMapStartPage = 1;
+inline constexpr std::size_t kMapBitmap = 5;
+inline constexpr std::size_t kMapSlots = 1;
 inline constexpr std::uint8_t kMapInline = 0x00;
 inline constexpr std::uint8_t kMapReference = 0x01;
 inline constexpr std::size_t kMapRowSize = 69;         // type + start + 64 bytes
@@ -96,6 +106,7 @@ inline constexpr std::size_t kRealRootPage = 38;
 inline constexpr std::size_t kRealFlags = 46;
 inline constexpr std::size_t kRealIndexSize = 52;
 inline constexpr std::uint32_t kRealMagicValue = 0x0783;
+inline constexpr std::uint8_t kRealFlagAlways = 0x80;  // set by Jet 4 on every index
 inline constexpr std::size_t kLogMagic = 0;        // u32 0x0659
 inline constexpr std::size_t kLogNumber = 4;
 inline constexpr std::size_t kLogRealIndex = 8;

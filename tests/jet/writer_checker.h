@@ -93,7 +93,9 @@ class FileCheck {
     }
     const std::vector<std::uint32_t> free = mapPages(0x100);
     for (std::uint32_t p : free) EXPECT_GE(p, pages_) << "page " << p << " is in use but marked free";
-    if (pages_ <= 512) EXPECT_EQ(free.size(), 512 - pages_) << "pages past the end not all free";
+    if (pages_ <= 512) {
+      EXPECT_EQ(free.size(), 512 - pages_) << "pages past the end not all free";
+    }
     for (std::uint32_t p = 1; p < pages_; ++p) {
       EXPECT_EQ(owners_.count(p), 1u) << "page " << p << " (type " << int(at_(p).u8(0)) << ") has no owner";
     }
@@ -221,13 +223,17 @@ class FileCheck {
     }
     std::set<std::uint32_t> pointed;
     for (std::size_t i = 0; i < entries.size(); ++i) {
-      if (i > 0) EXPECT_LT(entries[i - 1], entries[i]) << "entries out of order in table " << tdef;
+      if (i > 0) {
+        EXPECT_LT(entries[i - 1], entries[i]) << "entries out of order in table " << tdef;
+      }
       const auto& e = entries[i];
       const std::uint32_t ptr = be32(e, e.size() - 4);
       EXPECT_TRUE(rowIds.count(ptr)) << "entry points at no row";
       EXPECT_TRUE(pointed.insert(ptr).second) << "two entries point at one row";
     }
-    if (!ignoreNulls) EXPECT_EQ(pointed.size(), rowIds.size()) << "index of table " << tdef << " misses rows";
+    if (!ignoreNulls) {
+      EXPECT_EQ(pointed.size(), rowIds.size()) << "index of table " << tdef << " misses rows";
+    }
     EXPECT_EQ(entries.size(), entryCount);
     indexEntries_ += entries.size();
   }

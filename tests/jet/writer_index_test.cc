@@ -4,6 +4,7 @@
 
 #include "jet/database_writer.h"
 #include "jet/error.h"
+#include "jet/writer_index.h"
 #include "tests/corpus.h"
 #include "tests/jet/writer_checker.h"
 #include "tests/jet/writer_support.h"
@@ -111,6 +112,49 @@ TEST(WriterIndex, AnEmptyIndexIsOneEmptyLeaf) {
   FileCheck check(path);
   EXPECT_EQ(check.checkTable(tdef), 0u);
   EXPECT_EQ(check.indexEntries(), 0u);
+}
+
+TEST(WriterIndex, SortedRunsOnDiskGiveTheSameEntriesAsSortingInMemory) {
+  IndexEntrySorter small(8192, "test");
+  std::vector<IndexEntry> all;
+  for (std::uint32_t i = 0; i < 5000; ++i) {
+    IndexEntry e;
+    e.key = {static_cast<std::uint8_t>((i * 37) % 251), static_cast<std::uint8_t>(i % 7)};
+    e.page = 100 + i / 200;
+    e.row = static_cast<std::uint8_t>(i % 200);
+    all.push_back(e);
+    small.add(e);
+  }
+  EXPECT_GT(small.spilledRuns(), 10u);
+  std::sort(all.begin(), all.end());
+  const auto merged = small.sorted();
+  IndexEntry e;
+  std::size_t n = 0;
+  while (merged->next(e)) {
+    ASSERT_LT(n, all.size());
+    EXPECT_TRUE(e.key == all[n].key && e.page == all[n].page && e.row == all[n].row) << n;
+    ++n;
+  }
+  EXPECT_EQ(n, all.size());
+}
+
+TEST(WriterIndex, ABoundedKeyBudgetWritesTheSameFile) {
+  Scratch dir;
+  const auto write = [&](const std::string& name, std::size_t budget) {
+    WriterOptions o;
+    o.creationDate = 44000.25;
+    o.indexMemory = budget;
+    DatabaseWriter w(dir.file(name), o);
+    GeneratedRows rows(20000, indexedRow);
+    w.addTable(indexedTable(), rows);
+    w.finish();
+    std::ifstream in(dir.file(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string inMemory = write("memory.mdb", 256u << 20);
+  const std::string spilled = write("spilled.mdb", 64u << 10);
+  EXPECT_EQ(inMemory.size(), spilled.size());
+  EXPECT_TRUE(inMemory == spilled);
 }
 
 }  // namespace

@@ -154,10 +154,14 @@ TEST(IndexKeys, ParentIdKeyMatchesTheCatalogIndexOfJet) {
   EXPECT_EQ(key, (ByteBuffer{0x7F, 0x8F, 0x00, 0x00, 0x00}));
 }
 
-TEST(IndexKeys, TextOutsideTheTableIsRefusedNotGuessed) {
-  ByteBuffer key;
-  EXPECT_THROW(appendIndexKey(key, ColumnType::Text, Value{std::string("\xE2\x82\xAC")}, true, "t"),
-               jet::Error);
+TEST(IndexKeys, CaseAndTrailingSpacesDoNotChangeATextKey) {
+  ByteBuffer a, b;
+  appendIndexKey(a, ColumnType::Text, Value{std::string("DataAccessPages")}, true, "test");
+  appendIndexKey(b, ColumnType::Text, Value{std::string("dataaccesspages   ")}, true, "test");
+  EXPECT_EQ(a, b);
+  // As empty.mdb holds it for the container of that name.
+  EXPECT_EQ(a, (ByteBuffer{0x7F, 0x4F, 0x4A, 0x6D, 0x4A, 0x4A, 0x4D, 0x4D, 0x51, 0x6B, 0x6B, 0x66,
+                           0x4A, 0x55, 0x51, 0x6B, 0x01, 0x00}));
 }
 
 }  // namespace

@@ -166,6 +166,33 @@ TEST(WriterRows, TextIsCompressedWhereTheColumnAllowsIt) {
   EXPECT_EQ(bytes.find("keep me wide"), std::string::npos);
 }
 
+TEST(WriterRows, MixedTextIsCompressedInRunsAndReadsBack) {
+  SKIP_WITHOUT_MDB_READER();
+  Scratch dir;
+  const std::string path = dir.file("mixed.mdb");
+  TableDef t;
+  t.name = "T";
+  t.columns = {column("Mixed", ColumnType::Text, 0, 200)};
+  const std::vector<std::string> values = {"plain words then Ωμέγα and more words", "Ωμέγα",
+                                           "ab Ω cd", "Āb has a zero low byte"};
+  std::vector<Row> rows;
+  for (const std::string& v : values) rows.push_back({Value{v}});
+  {
+    DatabaseWriter w(path);
+    Rows cursor(rows);
+    w.addTable(t, cursor);
+    w.finish();
+  }
+  const std::string bytes = fileBytes(path);
+  // One-byte run, toggle, the Greek word in UTF-16, toggle, one-byte run.
+  EXPECT_NE(bytes.find(std::string("\xFF\xFEplain words then \0\xA9\x03\xBC\x03", 24)), std::string::npos);
+  const auto lines = mdbReaderLines(path);
+  ASSERT_EQ(lines.size(), 2 + values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    EXPECT_EQ(lines[2 + i], "row \"" + values[i] + "\"");
+  }
+}
+
 TEST(WriterRows, ATableOverManyPagesKeepsEveryRowInOrder) {
   SKIP_WITHOUT_MDBTOOLS();
   const std::size_t count = 80000;

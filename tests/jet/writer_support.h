@@ -145,6 +145,7 @@ inline std::vector<std::string> mdbReaderLines(const std::string& file, bool sys
   std::vector<std::string> lines;
   if (script.empty()) return lines;
   const Output r = run("node " + shellQuote(script) + " " + shellQuote(file) + (system ? " --system" : ""));
+  if (r.status != 0) return lines;  // mdb-reader refused the file
   std::stringstream in(r.out);
   std::string line;
   while (std::getline(in, line)) lines.push_back(line);

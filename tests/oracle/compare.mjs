@@ -11,7 +11,7 @@ import { existsSync, readFileSync } from "node:fs";
 import { createRequire } from "node:module";
 import path from "node:path";
 
-const [cli, corpus, readerDir] = process.argv.slice(2);
+const [cli, corpus, readerDir] = process.argv.slice(2).map((p) => path.resolve(p));
 const kSkip = 77;
 
 // Cases where an oracle is wrong or fails, with the reason. `oracle` names the
@@ -188,7 +188,7 @@ function main() {
   const MDBReader = require("mdb-reader").default;
   const manifest = readFileSync(path.join(corpus, "MANIFEST.tsv"), "utf8").trim().split("\n").slice(1)
     .map((l) => l.split("\t"));
-  const stats = { files: 0, tables: 0, rows: 0, valuesAll: 0, disagreements: [], failures: [] };
+  const stats = { files: 0, tables: 0, tablesAll: 0, rows: 0, valuesAll: 0, disagreements: [], failures: [] };
   for (const cells of manifest) {
     const [name, , version] = cells;
     if (version !== "jet3" && version !== "jet4") continue;
@@ -196,8 +196,8 @@ function main() {
     if (!existsSync(file)) continue;
     compareFile(name, file, MDBReader, stats);
   }
-  console.log(`${stats.files} corpus files, ${stats.tables} tables, ${stats.rows} rows, ` +
-    `${stats.valuesAll} values equal both oracles`);
+  console.log(`${stats.files} corpus files, ${stats.tables} tables (${stats.tablesAll} equal to ` +
+    `both oracles), ${stats.rows} rows, ${stats.valuesAll} values equal both oracles`);
   for (const d of stats.disagreements) console.log("KNOWN  " + d);
   for (const f of stats.failures) console.log("FAIL   " + f);
   process.exit(stats.failures.length ? 1 : 0);
@@ -253,7 +253,11 @@ function compareTable(name, file, t, reader, stats) {
   stats.rows += t.rows.length;
   const okE = E && sameMultiset(oursLoose, E);
   const okR = R && sameMultiset(oursExact, R);
-  if (okE && okR) { stats.valuesAll += t.rows.length * types.length; return; }
+  if (okE && okR) {
+    stats.tablesAll++;
+    stats.valuesAll += t.rows.length * types.length;
+    return;
+  }
   const oraclesAgree = E && Rloose && sameMultiset(E, Rloose);
   if (oraclesAgree) {
     stats.failures.push(`${where}: ours differs from both oracles, which agree (columns ` +

@@ -16,6 +16,7 @@ int runSchema(const Args& args);
 int runDump(const Args& args);
 int runExport(const Args& args);
 int runCompact(const Args& args);
+int runCheck(const Args& args);
 int runSample(const Args& args);
 int runUpgrade(const Args& args);
 int runVerify(const Args& args);

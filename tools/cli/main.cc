@@ -15,6 +15,7 @@ const char* const kUsage =
     "  export FILE TABLE        one table as CSV with a header line\n"
     "  compact SRC DST [--to 2.0|3.0|4.0]\n"
     "                           write SRC anew as DST (default: SRC's own version)\n"
+    "  check FILE               verify pages, usage maps, rows, long values and indexes\n"
     "  sample DIR               write a small tree of sample databases into DIR\n"
 #ifdef JETLIFT_CLI_BATCH
     "  upgrade [--mode save-as|export] [--to 2.0|3.0|4.0] [--dest DIR] [--jobs N] [--json] PATH...\n"
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
   if (command == "dump") return cli::runDump(args);
   if (command == "export") return cli::runExport(args);
   if (command == "compact") return cli::runCompact(args);
+  if (command == "check") return cli::runCheck(args);
   if (command == "sample") return cli::runSample(args);
 #ifdef JETLIFT_CLI_BATCH
   if (command == "upgrade") return cli::runUpgrade(args);
