@@ -80,8 +80,8 @@ int parseOptions(const Args& args, UpgradeOptions& o) {
 }
 
 bool isInside(const QString& path, const QString& folder) {
-  const QString f = QDir::cleanPath(folder);
-  const QString p = QDir::cleanPath(path);
+  const QString f = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+  const QString p = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
   return p == f || p.startsWith(f.endsWith('/') ? f : f + '/');
 }
 
