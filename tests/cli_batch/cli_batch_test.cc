@@ -3,6 +3,8 @@
 // the JSON lines parse and tell what became of every file.
 #include <gtest/gtest.h>
 
+#include "jet/database.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -333,8 +335,24 @@ INSTANTIATE_TEST_SUITE_P(ModesAndJobs, CliStopsOnSigint,
                                   "Jobs" + std::to_string(info.param.jobs);
                          });
 
+TEST(CliUpgradeTargets, JetThreeTargetWritesJetThreeFiles) {
+  QTemporaryDir tmp;
+  const fs::path root = fs::path(tmp.path().toStdString());
+  // The Crystal Reports sample: its indexed text holds no accented letter, whose
+  // Jet 3 key the writer refuses for now.
+  const std::string jet2 = corpus::path("jet2-crystalreports-craze-sample.mdb");
+  copyIn(jet2, root / "two.mdb");
+  const CliRun run = runCli({"upgrade", "--mode", "export", "--to", "3.0", "--json", root.string()});
+  ASSERT_EQ(run.files.size(), 1u) << run.out;
+  EXPECT_EQ(run.files[0]["status"].text, "upgraded") << run.files[0]["errorText"].text;
+  const fs::path result = root / "mdb_v30" / "two.mdb";
+  ASSERT_TRUE(fs::exists(result));
+  EXPECT_EQ(jet::Database::open(result.string())->versionText(), "3.0");
+  EXPECT_EQ(readBytes(root / "two.mdb"), readBytes(jet2));
+}
+
 TEST(CliUpgradeTargets, OlderTargetsFailFileByFileAndLeaveTheSourcesAsTheyWere) {
-  for (const std::string target : {"3.0", "2.0"}) {
+  for (const std::string target : {"2.0"}) {
     QTemporaryDir tmp;
     const fs::path root = fs::path(tmp.path().toStdString());
     copyIn(kJet2, root / "two.mdb");
