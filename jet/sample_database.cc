@@ -54,8 +54,8 @@ class GeneratedRows : public RowCursor {
 
 const char* const kNames[] = {"Ana Lima", "Björn Åström", "Chloé Martin", "Dmitri Ivanov",
                               "Elif Kaya", "François Dubois", "Grace O'Neil", "Hiro Tanaka"};
-const char* const kCities[] = {"Lisboa", "Göteborg", "Paris", "Moskva", "İzmir", "Lyon",
-                               "Dublin", "Ōsaka"};
+const char* const kCities[] = {"Lisboa", "Göteborg", "Paris", "Moskva", "Zürich", "Lyon",
+                               "Dublin", "Porto"};
 
 Row customer(int i) {
   Row r;
