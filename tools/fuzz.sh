@@ -13,7 +13,7 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DJETLIFT_FUZZ=ON -DJETLIFT_WITH_QT=OFF >/dev/null
 cmake --build build-fuzz -j2 --target "$target"
-work=build-fuzz/work/$target
+work=build-fuzz/runs/$target
 findings=build-fuzz/findings/$target
 mkdir -p "$work" "$findings"
 seeds=(tests/jet/fuzz_cases)
