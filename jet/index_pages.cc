@@ -42,7 +42,7 @@ void IndexWalker::enter(std::uint32_t page) {
   if (type != L::kPageTypeIndexNode && type != L::kPageTypeIndexLeaf) {
     throw damaged(file_.where(page), "not an index page");
   }
-  std::vector<IndexEntry> entries;
+  std::vector<IndexPageEntry> entries;
   std::vector<std::uint32_t> children;
   readEntries(page, type == L::kPageTypeIndexLeaf, entries, children);
   if (type == L::kPageTypeIndexLeaf) {
@@ -53,7 +53,7 @@ void IndexWalker::enter(std::uint32_t page) {
   }
 }
 
-void IndexWalker::readEntries(std::uint32_t page, bool leaf, std::vector<IndexEntry>& entries,
+void IndexWalker::readEntries(std::uint32_t page, bool leaf, std::vector<IndexPageEntry>& entries,
                               std::vector<std::uint32_t>& children) {
   const L::IndexPageLayout& lay = indexLayout(file_.header().version);
   const PageBytes bytes = file_.page(page);
@@ -72,7 +72,7 @@ void IndexWalker::readEntries(std::uint32_t page, bool leaf, std::vector<IndexEn
     const std::size_t end = lay.entries + bit;
     if (end <= start) throw damaged(r.where(), "index entry has no bytes");
     const auto stored = r.span(start, end - start);
-    IndexEntry e;
+    IndexPageEntry e;
     if (first.empty()) {
       first = stored;
     } else {
@@ -93,7 +93,7 @@ void IndexWalker::readEntries(std::uint32_t page, bool leaf, std::vector<IndexEn
   if (tail != 0) children.push_back(static_cast<std::uint32_t>(tail));
 }
 
-bool IndexWalker::next(IndexEntry& entry) {
+bool IndexWalker::next(IndexPageEntry& entry) {
   for (;;) {
     if (leafAt_ < leaf_.size()) {
       entry = std::move(leaf_[leafAt_++]);

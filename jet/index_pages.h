@@ -14,7 +14,7 @@
 
 namespace jet {
 
-struct IndexEntry {
+struct IndexPageEntry {
   Bytes key;                 // encoded key bytes (flag byte per column, then the value code)
   std::uint32_t page = 0;    // the row the entry points to
   std::uint8_t row = 0;
@@ -25,7 +25,7 @@ class IndexWalker {
  public:
   IndexWalker(const PageFile& file, const TableDef& table, const PhysicalIndex& index);
   // The next entry in key order; false after the last.
-  bool next(IndexEntry& entry);
+  bool next(IndexPageEntry& entry);
 
  private:
   struct Level {
@@ -33,13 +33,13 @@ class IndexWalker {
     std::size_t at = 0;
   };
   void enter(std::uint32_t page);
-  void readEntries(std::uint32_t page, bool leaf, std::vector<IndexEntry>& entries,
+  void readEntries(std::uint32_t page, bool leaf, std::vector<IndexPageEntry>& entries,
                    std::vector<std::uint32_t>& children);
 
   const PageFile& file_;
   std::uint32_t tablePage_;
   std::vector<Level> stack_;
-  std::vector<IndexEntry> leaf_;
+  std::vector<IndexPageEntry> leaf_;
   std::size_t leafAt_ = 0;
   std::unordered_set<std::uint32_t> visited_;
   Bytes lastKey_;

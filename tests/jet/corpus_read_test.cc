@@ -119,7 +119,7 @@ TEST(CorpusRead, EveryIndexCoversItsTablesRows) {
         const jet::PhysicalIndex& p = def.physicalIndexes[i];
         jet::IndexWalker walker(db->file(), def, p);
         std::multiset<std::uint32_t> entries;
-        jet::IndexEntry entry;
+        jet::IndexPageEntry entry;
         while (walker.next(entry)) {
           EXPECT_EQ(rows.count(entry.rowPointer()), 1u) << "entry points to a missing row";
           entries.insert(entry.rowPointer());
