@@ -63,8 +63,15 @@ Run best(const std::vector<std::string>& argv) {
 
 struct Table {
   std::string file, name;
-  std::size_t rows = 0, columns = 0;
+  std::size_t rows = 0, columns = 0, bytes = 0;
 };
+
+// Rough size of a decoded value, to find the tables with the most data.
+std::size_t sizeOf(const jet::Value& v) {
+  if (const auto* s = std::get_if<std::string>(&v)) return s->size();
+  if (const auto* b = std::get_if<jet::Bytes>(&v)) return b->size();
+  return 8;
+}
 
 std::vector<Table> tablesOf(const std::string& dir) {
   std::vector<Table> out;
@@ -77,7 +84,10 @@ std::vector<Table> tablesOf(const std::string& dir) {
         const auto cursor = db->rows(def);
         jet::Row row;
         Table t{f.path().string(), e.name, 0, def.columns.size()};
-        while (cursor->next(row)) ++t.rows;
+        while (cursor->next(row)) {
+          ++t.rows;
+          for (const auto& v : row) t.bytes += sizeOf(v);
+        }
         out.push_back(t);
       }
     } catch (const jet::Error&) {
@@ -101,14 +111,24 @@ int main(int argc, char** argv) {
   const std::string cli = argv[1], corpus = argv[2], readerDir = argc > 3 ? argv[3] : "";
   const std::string readerScript =
       std::filesystem::path(__FILE__).parent_path().string() + "/mdb_reader_rows.mjs";
-  std::vector<Table> tables = tablesOf(corpus);
-  std::sort(tables.begin(), tables.end(), [](const Table& a, const Table& b) {
+  std::vector<Table> all = tablesOf(corpus);
+  // The two tables with the most values and the two with the most bytes.
+  std::vector<Table> tables;
+  std::sort(all.begin(), all.end(), [](const Table& a, const Table& b) {
     return a.rows * a.columns > b.rows * b.columns;
   });
-  if (tables.size() > 4) tables.resize(4);
+  tables.assign(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(2, all.size())));
+  std::sort(all.begin(), all.end(), [](const Table& a, const Table& b) { return a.bytes > b.bytes; });
+  for (std::size_t i = 0; i < all.size() && tables.size() < 4; ++i) {
+    const bool seen = std::any_of(tables.begin(), tables.end(), [&](const Table& t) {
+      return t.file == all[i].file && t.name == all[i].name;
+    });
+    if (!seen) tables.push_back(all[i]);
+  }
   for (const Table& t : tables) {
-    std::printf("%s [%s]: %zu rows x %zu columns\n",
-                std::filesystem::path(t.file).filename().c_str(), t.name.c_str(), t.rows, t.columns);
+    std::printf("%s [%s]: %zu rows x %zu columns, %zu KiB of values\n",
+                std::filesystem::path(t.file).filename().c_str(), t.name.c_str(), t.rows, t.columns,
+                t.bytes / 1024);
     const Run ours = best({cli, "export", t.file, t.name});
     const Run dump = best({cli, "dump", t.file, t.name});
     const Run theirs = best({"mdb-export", t.file, t.name});

@@ -26,6 +26,7 @@ TEST(FuzzRegression, EveryKeptInputEndsInAReadOrAnError) {
     ++cases;
   }
   RecordProperty("cases", cases);
+  if (cases == 0) GTEST_SKIP() << "no fuzz finding kept yet";
 }
 
 }  // namespace
