@@ -128,8 +128,10 @@ inline std::string mdbReaderScript() {
     }
     const std::filesystem::path source =
         std::filesystem::path(__FILE__).parent_path().parent_path() / "writer_oracle" / "dump.mjs";
-    std::filesystem::copy_file(source, dir / "dump.mjs",
-                               std::filesystem::copy_options::overwrite_existing);
+    // Tests run side by side: a copy renamed into place is never seen half written.
+    const std::filesystem::path partial = dir / ("dump.mjs." + std::to_string(::getpid()));
+    std::filesystem::copy_file(source, partial, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::rename(partial, dir / "dump.mjs");
     return (dir / "dump.mjs").string();
   }();
   return script;
