@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs one for a given time,
-# seeded with the real files beside the project. Crashing inputs land in
-# build-fuzz/findings/TARGET; keep each as a fixture under tests/jet/fuzz_cases.
+# Builds the libFuzzer targets with clang and runs one for a given time.
+# Seeds: the real files beside the project, the files our writer makes
+# (`jetlift-cli sample` and compactions of real files), page sets cut out of
+# both for the part targets (fuzz/fuzz_seeds.cc), and the kept regression
+# inputs. Crashing inputs land in build-fuzz/findings/TARGET; keep each as a
+# case under tests/jet/fuzz_cases/NAME (NAME: the target without _fuzzer).
 # Usage: tools/fuzz.sh TARGET SECONDS [extra libFuzzer flags]
+#   TARGET: open_fuzzer property_blob_fuzzer schema_fuzzer index_fuzzer
+#           long_value_fuzzer ini_fuzzer
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:?usage: tools/fuzz.sh TARGET SECONDS}
@@ -12,12 +17,50 @@ corpus_dir=${JETLIFT_CORPUS:-$(cd .. && pwd)/shared/corpus}
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DJETLIFT_FUZZ=ON -DJETLIFT_WITH_QT=OFF >/dev/null
-cmake --build build-fuzz -j2 --target "$target"
+cmake --build build-fuzz -j2 --target "$target" fuzz_seeds jetlift-cli
+
+seeds=build-fuzz/seeds
+if [ ! -e "$seeds/done" ]; then
+  rm -rf "$seeds"
+  mkdir -p "$seeds/writer/compacted" "$seeds/ini"
+  build-fuzz/tools/jetlift-cli sample "$seeds/writer/sample" >/dev/null || true
+  if [ -d "$corpus_dir" ]; then
+    for f in jet2-sighor-hor_udep-vb3app.mdb jet3-jackcess-test-access97.mdb \
+             jet3-jackcess-overflowTest-access97.mdb jet4-jackcess-indexTest-access2003.mdb \
+             jet4-jackcess-overflowTest-access2000.mdb jet4-address-database1.mdb; do
+      for to in 3.0 4.0; do
+        [ -f "$corpus_dir/$f" ] || continue
+        build-fuzz/tools/jetlift-cli compact "$corpus_dir/$f" \
+          "$seeds/writer/compacted/${f%.*}-to${to%.0}.mdb" --to "$to" >/dev/null 2>&1 || true
+      done
+    done
+  fi
+  mapfile -t dbs < <(find "$corpus_dir" "$seeds/writer" -type f \
+                       \( -iname '*.mdb' -o -iname '*.mda' -o -iname '*.mdw' \) 2>/dev/null | sort)
+  build-fuzz/fuzz/fuzz_seeds "$seeds/parts" "${dbs[@]}"
+  # Settings files as the program writes them, and as people edit them.
+  printf '[Options]\r\nMethod=7\r\nJet=0\r\nLastFolder=C:\\Data%%20Files\r\n' >"$seeds/ini/program.ini"
+  printf '; comment\n[a]\nk = v \n\n[A]\nk=second\n[b\nno equals\n=empty key\n' >"$seeds/ini/edited.ini"
+  printf '[x]\r\nv=%%25%%3D%%0D%%0A%%2\r\n' >"$seeds/ini/escapes.ini"
+  touch "$seeds/done"
+fi
+
+name=${target%_fuzzer}
+cases=tests/jet/fuzz_cases/$name
+inputs=()
+[ -d "$cases" ] && inputs+=("$cases")
+max_len=262144
+case "$name" in
+  open|property_blob)
+    max_len=131072
+    [ -d "$corpus_dir" ] && inputs+=("$corpus_dir")
+    inputs+=("$seeds/writer") ;;
+  schema|index|long_value) inputs+=("$seeds/parts/$name") ;;
+  ini) inputs+=("$seeds/ini"); max_len=4096 ;;
+esac
 work=build-fuzz/runs/$target
 findings=build-fuzz/findings/$target
 mkdir -p "$work" "$findings"
-seeds=(tests/jet/fuzz_cases)
-[ -d "$corpus_dir" ] && seeds+=("$corpus_dir")
-exec build-fuzz/fuzz/"$target" "$work" "${seeds[@]}" \
-  -max_total_time="$seconds" -max_len=131072 -rss_limit_mb=2048 -malloc_limit_mb=1024 \
+exec build-fuzz/fuzz/"$target" "$work" "${inputs[@]}" \
+  -max_total_time="$seconds" -max_len="$max_len" -rss_limit_mb=2048 -malloc_limit_mb=1024 \
   -timeout=10 -artifact_prefix="$findings/" -print_final_stats=1 "$@"

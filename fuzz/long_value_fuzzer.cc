@@ -1,0 +1,15 @@
+// Fuzz target: one long-value field and the LVAL rows of a page set it points to.
+// Every failure must be a jet::Error; crashes, hangs and sanitizer reports are bugs.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz/read_all.h"
+#include "jet/error.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  try {
+    jet_fuzz::readLongValue({data, size});
+  } catch (const jet::Error&) {
+  }
+  return 0;
+}
