@@ -5,6 +5,7 @@
 
 #include "jet/error.h"
 #include "jet/text.h"
+#include "jet/writer_jet3.h"
 
 namespace jet {
 namespace {
@@ -18,12 +19,17 @@ ByteBuffer utf16(const std::string& s) {
   return ByteBuffer(raw.begin(), raw.end());
 }
 
+// Names and text in the blob's encoding: UTF-16, or a code page when given.
+ByteBuffer textBytes(const std::string& s, std::uint16_t codePage, const std::string& what) {
+  return codePage == 0 ? utf16(s) : encodeJet3Text(s, codePage, what);
+}
+
 // A property value in its column encoding; text is never compressed here.
-ByteBuffer valueBytes(const Property& p, const std::string& what) {
+ByteBuffer valueBytes(const Property& p, const std::string& what, std::uint16_t codePage) {
   ByteBuffer b;
   const Value& v = p.value;
   if (isNull(v)) return b;
-  if (const auto* s = std::get_if<std::string>(&v)) return utf16(*s);
+  if (const auto* s = std::get_if<std::string>(&v)) return textBytes(*s, codePage, what);
   if (const auto* x = std::get_if<bool>(&v)) return ByteBuffer{static_cast<std::uint8_t>(*x ? 0xFF : 0x00)};
   if (const auto* x = std::get_if<std::uint8_t>(&v)) return ByteBuffer{*x};
   if (const auto* x = std::get_if<std::int16_t>(&v)) {
@@ -52,7 +58,8 @@ ByteBuffer valueBytes(const Property& p, const std::string& what) {
 
 }  // namespace
 
-ByteBuffer encodePropertyBlob(const std::vector<PropertyMap>& maps, const std::string& what) {
+ByteBuffer encodePropertyBlob(const std::vector<PropertyMap>& maps, const std::string& what,
+                              std::uint16_t codePage) {
   std::vector<std::string> names;
   std::map<std::string, std::uint16_t> index;
   bool any = false;
@@ -65,10 +72,10 @@ ByteBuffer encodePropertyBlob(const std::vector<PropertyMap>& maps, const std::s
     }
   }
   if (!any) return {};
-  ByteBuffer out = {'M', 'R', '2', 0};
+  ByteBuffer out = codePage == 0 ? ByteBuffer{'M', 'R', '2', 0} : ByteBuffer{'K', 'K', 'D', 0};
   ByteBuffer list;
   for (const std::string& n : names) {
-    const ByteBuffer b = utf16(n);
+    const ByteBuffer b = textBytes(n, codePage, what);
     addU16(list, static_cast<std::uint16_t>(b.size()));
     addBytes(list, b);
   }
@@ -78,12 +85,12 @@ ByteBuffer encodePropertyBlob(const std::vector<PropertyMap>& maps, const std::s
   for (const PropertyMap& m : maps) {
     if (m.properties.empty()) continue;
     ByteBuffer block;
-    const ByteBuffer name = utf16(m.name);
+    const ByteBuffer name = textBytes(m.name, codePage, what);
     addU32(block, static_cast<std::uint32_t>(6 + name.size()));
     addU16(block, static_cast<std::uint16_t>(name.size()));
     addBytes(block, name);
     for (const Property& p : m.properties) {
-      const ByteBuffer data = valueBytes(p, what);
+      const ByteBuffer data = valueBytes(p, what, codePage);
       addU16(block, static_cast<std::uint16_t>(8 + data.size()));
       addU8(block, p.ddl);
       addU8(block, p.type);

@@ -11,6 +11,9 @@ namespace jet {
 
 // Empty when `maps` holds no property at all. Throws unsupported naming
 // `what` for a value whose kind does not match its type code.
-ByteBuffer encodePropertyBlob(const std::vector<PropertyMap>& maps, const std::string& what);
+// A non-zero `codePage` makes the older form: "KKD\0" with names and text in
+// that code page (Jet 2.0 files hold it).
+ByteBuffer encodePropertyBlob(const std::vector<PropertyMap>& maps, const std::string& what,
+                              std::uint16_t codePage = 0);
 
 }  // namespace jet
