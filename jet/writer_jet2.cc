@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <map>
 
 #include "jet/error.h"
@@ -175,7 +176,53 @@ struct ObjectRow {
   Bytes lv, lvProp, lvModule, lvExtra;
 };
 
+// Index keys: the Jet 3 encodings where the corpus keys agree with them.
+// Booleans differ (true 0x7F, false 0x80, the sign-flipped byte -1 / 0), and
+// text keys are written only for the characters Access-made Jet 2.0 keys
+// show, NUL among them (code 0x10, which General 97 gives byte 0x01).
 }  // namespace
+
+bool jet2KeyCharacterKnown(std::uint8_t b) {
+  return b == 0x00 || b == ' ' || b == '#' || b == '&' || b == '\'' || b == '(' || b == ')' || b == '/' ||
+         (b >= '0' && b <= '9') || b == '<' || b == '>' || (b >= 'A' && b <= 'Z') || b == '_' ||
+         (b >= 'a' && b <= 'z');
+}
+
+void appendJet2IndexKey(ByteBuffer& key, const Column& c, const Value& v, bool ascending,
+                        const std::string& what, std::uint16_t codePage) {
+  switch (c.type) {
+    case ColumnType::Boolean: {
+      const bool yes = std::holds_alternative<bool>(v) && std::get<bool>(v);
+      key.push_back(ascending ? 0x7F : 0x80);
+      const std::uint8_t b = yes ? 0x7F : 0x80;
+      key.push_back(ascending ? b : static_cast<std::uint8_t>(~b));
+      return;
+    }
+    case ColumnType::Byte:
+    case ColumnType::Integer:
+    case ColumnType::Long:
+    case ColumnType::Binary:
+      return appendIndexKey(key, c.type, v, ascending, what, 3, codePage);
+    case ColumnType::Text: {
+      if (isNull(v)) return appendIndexKey(key, c.type, v, ascending, what, 3, codePage);
+      std::string text = std::get<std::string>(v);
+      const ByteBuffer bytes = encodeJet3Text(text, codePage, what);
+      for (std::uint8_t b : bytes) {
+        if (!jet2KeyCharacterKnown(b)) {
+          char hex[8];
+          std::snprintf(hex, sizeof hex, "0x%02X", b);
+          throw unsupported(what, std::string("an indexed text holds the character ") + hex +
+                                      ", whose Jet 2.0 index key no corpus file shows");
+        }
+      }
+      std::replace(text.begin(), text.end(), '\0', '\x01');
+      return appendIndexKey(key, c.type, Value{text}, ascending, what, 3, codePage);
+    }
+    default:
+      throw unsupported(what, "no Jet 2.0 file shows an index key of type " + columnTypeName(c.type));
+  }
+}
+
 
 struct Jet2Writer::State {
   std::string path;
@@ -235,7 +282,7 @@ Jet2Table Jet2Writer::State::writeTable(std::uint32_t tdef, const TableDef& def,
         const Column& c = def.columns[at];
         const Value v = at < row.size() ? row[at] : Value{};
         if (!isNull(v) || c.type == ColumnType::Boolean) allNull = false;
-        appendIndexKey(e.key, c.type, v, ascending, rowWhat + ", column '" + c.name + "'", 3, options.codePage);
+        appendJet2IndexKey(e.key, c, v, ascending, rowWhat + ", column '" + c.name + "'", options.codePage);
       }
       if (allNull && indexes[k].ignoreNulls) continue;
       keys[k].push_back(std::move(e));

@@ -50,6 +50,12 @@ struct Jet2WrittenIndex {
 Jet2WrittenIndex writeJet2Index(PageOutput& out, std::uint32_t owner, std::uint16_t number,
                                 std::vector<Jet2IndexEntry>& entries, const std::string& what);
 
+// The key part of one column value in a Jet 2.0 index; throws unsupported
+// naming `what` for a type or character no corpus key shows.
+void appendJet2IndexKey(ByteBuffer& key, const Column& column, const Value& value, bool ascending,
+                        const std::string& what, std::uint16_t codePage);
+bool jet2KeyCharacterKnown(std::uint8_t codePageByte);
+
 class Jet2Writer {
  public:
   Jet2Writer(const std::string& path, const WriterOptions& options);
