@@ -31,6 +31,8 @@ struct WriterOptions {
   // Index keys of one table held in memory before sorted runs go to a
   // temporary file (divided among the table's indexes).
   std::size_t indexMemory = 64u << 20;
+  // Jet 2.0: the largest file to make; 0 means the format's own 1 GB.
+  std::uint64_t maxFileSize = 0;
 };
 
 // What MSysObjects holds for a table beyond its definition.

@@ -237,7 +237,18 @@ struct Jet2Writer::State {
   bool finished = false;
 
   State(const std::string& p, const WriterOptions& o)
-      : path(p), options(o), out(p, L::kPageSize, kMaxJet2File), longValues(out) {}
+      : path(p), options(o), out(p, L::kPageSize, o.maxFileSize ? o.maxFileSize : kMaxJet2File),
+        longValues(out), limit(o.maxFileSize ? o.maxFileSize : kMaxJet2File) {}
+  std::uint64_t limit;
+
+  // Refuses, naming the table and row, a result that would pass the size limit
+  // (a few pages are kept for the catalog still to come).
+  void checkRoom(const std::string& what) const {
+    if ((static_cast<std::uint64_t>(out.pageCount()) + 16) * L::kPageSize > limit) {
+      throw unsupported(what, "the result would grow past " + std::to_string(limit) +
+                                  " bytes, the most a Jet 2.0 file may hold");
+    }
+  }
 
   std::string named(const std::string& what) const { return path + ", " + what; }
 
@@ -261,6 +272,7 @@ Jet2Table Jet2Writer::State::writeTable(std::uint32_t tdef, const TableDef& def,
   Row row;
   while (rows.next(row)) {
     const std::string rowWhat = what + ", row " + std::to_string(count + 1);
+    checkRoom(rowWhat);
     const ByteBuffer bytes = encodeJet2Row(t, row, longValues, rowWhat, options.codePage);
     if (!page || !page->fits(bytes.size())) {
       const std::uint32_t next = out.allocate();

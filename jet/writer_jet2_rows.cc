@@ -162,7 +162,8 @@ ByteBuffer Jet2LongValues::place(std::span<const std::uint8_t> content, bool mem
   addU32(ref, static_cast<std::uint32_t>(content.size()));
   addU32(ref, next);
   addU32(ref, key);
-  addU16(ref, memo ? 1 : 0);
+  addU16(ref, 1);  // 1 on every memo and LvProp value of the corpus; OLE values show 0 too
+  (void)memo;
   return ref;
 }
 

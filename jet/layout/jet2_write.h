@@ -68,8 +68,8 @@ inline constexpr std::size_t kMaxInlineRows = 36;
 inline constexpr std::size_t kMaxListRows = (kPageSize - kIndexSlots) / 4;
 
 // Long values: the reference a row holds and the chunk rows of table 2.
-inline constexpr std::size_t kLongRefFlag = 12;  // u16: 1 in memos
-inline constexpr std::size_t kMaxChunkData = 1960;
+inline constexpr std::size_t kLongRefFlag = 12;  // u16: 1 on every memo and LvProp value
+inline constexpr std::size_t kMaxChunkData = 1990;  // every full chunk in the corpus
 
 // MSysColumns.Hcolumn: the size byte of memo and OLE columns.
 inline constexpr std::uint8_t kLongValueSize = 0xFF;
