@@ -522,7 +522,7 @@ std::uint32_t Jet2Writer::addTable(const TableDef& def, RowCursor& rows, const T
   o.cbFixed = Value{static_cast<std::int16_t>(4 + t.fixedSize)};
   o.cFixed = Value{static_cast<std::uint8_t>(t.fixedCount)};
   o.cVar = Value{static_cast<std::uint8_t>(t.varCount)};
-  o.lvProp = encodePropertyBlob(object.properties, what, s.options.codePage);
+  o.lvProp = encodePropertyBlob(object.properties, what, PropertyTextForm{false, s.options.codePage});
   s.objects.push_back(std::move(o));
   return tdef;
 }
@@ -548,7 +548,7 @@ std::int32_t Jet2Writer::addObject(const CatalogObject& object) {
   o.lv = object.lv;
   o.lvModule = object.lvModule;
   o.lvExtra = object.lvExtra;
-  o.lvProp = encodePropertyBlob(object.properties, what, s.options.codePage);
+  o.lvProp = encodePropertyBlob(object.properties, what, PropertyTextForm{false, s.options.codePage});
   s.objects.push_back(std::move(o));
   return s.objects.back().id;
 }
@@ -596,7 +596,9 @@ void Jet2Writer::finish() {
   if (s.finished) return;
   s.finished = true;
   for (ObjectRow& o : s.objects) {
-    if (o.id == kMSysDbId) o.lvProp = encodePropertyBlob(s.databaseProperties, s.named("MSysDb"), s.options.codePage);
+    if (o.id == kMSysDbId) {
+      o.lvProp = encodePropertyBlob(s.databaseProperties, s.named("MSysDb"), PropertyTextForm{false, s.options.codePage});
+    }
   }
   const TableDef defs[6] = {objectsTable(), columnsTable(), indexesTable(), acesTable(), queriesTable(),
                             relationshipsTable()};
