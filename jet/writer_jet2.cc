@@ -340,7 +340,7 @@ Jet2Table Jet2Writer::State::writeTable(std::uint32_t tdef, const TableDef& def,
                              Value{static_cast<std::uint8_t>(c.type)}, Value{(c.flags & kColumnAutoLong) != 0},
                              Value{(c.flags & kColumnNullable) == 0}, Value{false},
                              text ? Value{static_cast<std::int16_t>(options.codePage)} : Value{},
-                             text ? Value{static_cast<std::int16_t>(kGeneral)} : Value{},
+                             text ? Value{static_cast<std::int16_t>(c.sortOrder ? c.sortOrder : kGeneral)} : Value{},
                              Value{std::int16_t{0}}, Value{false},
                              Value{}, Value{}, Value{}, Value{},
                              presentation ? Value{static_cast<std::int16_t>(i + 1)} : Value{}});
@@ -501,6 +501,12 @@ std::uint32_t Jet2Writer::addTable(const TableDef& def, RowCursor& rows, const T
       if (isLongValue(t)) {
         throw unsupported(what + ", column '" + def.columns[at].name + "'",
                           "no Jet 2.0 file shows an index on a memo or OLE column");
+      }
+      const std::uint16_t sort = def.columns[at].sortOrder;
+      if (t == ColumnType::Text && sort != 0 && sort != kGeneral) {
+        throw unsupported(what + ", column '" + def.columns[at].name + "'",
+                          "the column is indexed under sort order " + std::to_string(sort) +
+                              ", and only the General order (1033) can be written");
       }
       plan.columns.push_back({at, ic.ascending});
     }
