@@ -256,8 +256,49 @@ struct Jet2Writer::State {
   // MSysColumns and MSysIndexes rows. Returns the Jet2Table for the catalog.
   Jet2Table writeTable(std::uint32_t tdef, const TableDef& def, const std::vector<IndexPlan>& indexes,
                        RowCursor& rows, bool system, bool presentation, const std::string& what);
+  // Appends the MSysColumns and MSysIndexes rows of one table.
+  void describe(std::uint32_t tdef, const TableDef& def, const Jet2Table& t, const std::vector<IndexPlan>& indexes,
+                bool presentation);
   void writeHeader();
 };
+
+void Jet2Writer::State::describe(std::uint32_t tdef, const TableDef& def, const Jet2Table& t,
+                                 const std::vector<IndexPlan>& indexes, bool presentation) {
+  for (std::size_t i = 0; i < def.columns.size(); ++i) {
+    const Column& c = def.columns[i];
+    const bool text = c.type == ColumnType::Text || c.type == ColumnType::Memo;
+    // Access marks only MSysColumns' own FRestricted row (all three corpus files).
+    const bool restricted = tdef == kColumnsTdef && c.name == "FRestricted";
+    columnRows.push_back(Row{Value{static_cast<std::int32_t>(tdef)}, Value{c.name},
+                             Value{static_cast<std::int32_t>(t.columns[i].hcolumn)},
+                             Value{static_cast<std::uint8_t>(c.type)}, Value{(c.flags & kColumnAutoLong) != 0},
+                             Value{(c.flags & kColumnNullable) == 0}, Value{false},
+                             text ? Value{static_cast<std::int16_t>(options.codePage)} : Value{},
+                             text ? Value{static_cast<std::int16_t>(c.sortOrder ? c.sortOrder : kGeneral)} : Value{},
+                             Value{std::int16_t{0}}, Value{restricted}, Value{}, Value{}, Value{}, Value{},
+                             presentation ? Value{static_cast<std::int16_t>(i + 1)} : Value{}});
+  }
+  for (std::size_t k = 0; k < indexes.size(); ++k) {
+    Bytes keyd, locale;
+    for (const auto& [at, ascending] : indexes[k].columns) {
+      ByteBuffer b;
+      addU32(b, t.columns[at].hcolumn);
+      addU32(b, static_cast<std::uint32_t>(def.columns[at].type) | (ascending ? 0u : L::kKeyDescending));
+      addU16(b, 0);
+      addU16(b, kGeneral);
+      addU16(b, options.codePage);
+      addU16(b, 0);
+      keyd.insert(keyd.end(), b.begin(), b.begin() + 8);
+      locale.insert(locale.end(), b.begin() + 8, b.end());
+    }
+    const IndexPlan& p = indexes[k];
+    indexRows.push_back(Row{Value{static_cast<std::int32_t>(tdef)}, Value{p.name},
+                            Value{static_cast<std::int16_t>(k)}, Value{std::uint8_t{0}}, Value{keyd},
+                            Value{locale}, Value{p.unique}, Value{p.primary}, Value{p.required},
+                            Value{p.ignoreNulls}, Value{false}, Value{}, Value{}, Value{}, Value{},
+                            Value{}, Value{}, Value{}, Value{false}, Value{}, Value{}, Value{}, Value{}});
+  }
+}
 
 Jet2Table Jet2Writer::State::writeTable(std::uint32_t tdef, const TableDef& def,
                                         const std::vector<IndexPlan>& indexes, RowCursor& rows,
@@ -330,41 +371,7 @@ Jet2Table Jet2Writer::State::writeTable(std::uint32_t tdef, const TableDef& def,
   }
   out.write(tdef, d);
   // Catalog rows describing the table (the catalog tables' own are made in finish()).
-  if (system) return t;
-  for (std::size_t i = 0; i < def.columns.size(); ++i) {
-    const Column& c = def.columns[i];
-    const Jet2Column& j = t.columns[i];
-    const bool text = c.type == ColumnType::Text || c.type == ColumnType::Memo;
-    columnRows.push_back(Row{Value{static_cast<std::int32_t>(tdef)}, Value{c.name},
-                             Value{static_cast<std::int32_t>(j.hcolumn)},
-                             Value{static_cast<std::uint8_t>(c.type)}, Value{(c.flags & kColumnAutoLong) != 0},
-                             Value{(c.flags & kColumnNullable) == 0}, Value{false},
-                             text ? Value{static_cast<std::int16_t>(options.codePage)} : Value{},
-                             text ? Value{static_cast<std::int16_t>(c.sortOrder ? c.sortOrder : kGeneral)} : Value{},
-                             Value{std::int16_t{0}}, Value{false},
-                             Value{}, Value{}, Value{}, Value{},
-                             presentation ? Value{static_cast<std::int16_t>(i + 1)} : Value{}});
-  }
-  for (std::size_t k = 0; k < indexes.size(); ++k) {
-    Bytes keyd, locale;
-    for (const auto& [at, ascending] : indexes[k].columns) {
-      ByteBuffer b;
-      addU32(b, t.columns[at].hcolumn);
-      addU32(b, static_cast<std::uint32_t>(def.columns[at].type) | (ascending ? 0u : L::kKeyDescending));
-      addU16(b, 0);
-      addU16(b, kGeneral);
-      addU16(b, options.codePage);
-      addU16(b, 0);
-      keyd.insert(keyd.end(), b.begin(), b.begin() + 8);
-      locale.insert(locale.end(), b.begin() + 8, b.end());
-    }
-    const IndexPlan& p = indexes[k];
-    indexRows.push_back(Row{Value{static_cast<std::int32_t>(tdef)}, Value{p.name},
-                            Value{static_cast<std::int16_t>(k)}, Value{std::uint8_t{0}}, Value{keyd},
-                            Value{locale}, Value{p.unique}, Value{p.primary}, Value{p.required},
-                            Value{p.ignoreNulls}, Value{false}, Value{}, Value{}, Value{}, Value{},
-                            Value{}, Value{}, Value{}, Value{false}, Value{}, Value{}, Value{}, Value{}});
-  }
+  if (!system) describe(tdef, def, t, indexes, presentation);
   return t;
 }
 
@@ -634,55 +641,17 @@ void Jet2Writer::finish() {
     VectorCursor c(rows);
     s.writeTable(kObjectsTdef, defs[0], systemPlans(kObjectsTdef), c, true, false, s.named("MSysObjects"));
   }
-  // Catalog rows for the six catalog tables, in the order the corpus files
-  // hold them: ObjectId 3 to 8 first.
-  std::vector<Row> columnRows, indexRowsAll;
-  {
-    std::vector<Row> userColumns = std::move(s.columnRows), userIndexes = std::move(s.indexRows);
-    s.columnRows.clear();
-    s.indexRows.clear();
-    for (std::uint32_t k = 0; k < 6; ++k) {
-      const std::uint32_t tdef = kObjectsTdef + k;
-      const Jet2Table t = planJet2Table(defs[k], defs[k].name, s.options.codePage);
-      for (std::size_t i = 0; i < defs[k].columns.size(); ++i) {
-        const Column& c = defs[k].columns[i];
-        const bool text = c.type == ColumnType::Text || c.type == ColumnType::Memo;
-        s.columnRows.push_back(Row{Value{static_cast<std::int32_t>(tdef)}, Value{c.name},
-                                   Value{static_cast<std::int32_t>(t.columns[i].hcolumn)},
-                                   Value{static_cast<std::uint8_t>(c.type)}, Value{false}, Value{false},
-                                   Value{false}, text ? Value{static_cast<std::int16_t>(s.options.codePage)} : Value{},
-                                   text ? Value{static_cast<std::int16_t>(kGeneral)} : Value{},
-                                   Value{std::int16_t{0}}, Value{tdef == kColumnsTdef && c.name == "FRestricted"},
-                                   Value{}, Value{}, Value{}, Value{}, Value{}});
-      }
-      const auto plans = systemPlans(tdef);
-      for (std::size_t n = 0; n < plans.size(); ++n) {
-        Bytes keyd, locale;
-        for (const auto& [at, ascending] : plans[n].columns) {
-          ByteBuffer b;
-          addU32(b, t.columns[at].hcolumn);
-          addU32(b, static_cast<std::uint32_t>(defs[k].columns[at].type));
-          keyd.insert(keyd.end(), b.begin(), b.end());
-          ByteBuffer l;
-          addU16(l, 0);
-          addU16(l, kGeneral);
-          addU16(l, s.options.codePage);
-          addU16(l, 0);
-          locale.insert(locale.end(), l.begin(), l.end());
-        }
-        s.indexRows.push_back(Row{Value{static_cast<std::int32_t>(tdef)}, Value{plans[n].name},
-                                  Value{static_cast<std::int16_t>(n)}, Value{std::uint8_t{0}}, Value{keyd},
-                                  Value{locale}, Value{plans[n].unique}, Value{plans[n].primary},
-                                  Value{plans[n].required}, Value{false}, Value{false}, Value{}, Value{},
-                                  Value{}, Value{}, Value{}, Value{}, Value{}, Value{false}, Value{}, Value{},
-                                  Value{}, Value{}});
-      }
-    }
-    s.columnRows.insert(s.columnRows.end(), userColumns.begin(), userColumns.end());
-    s.indexRows.insert(s.indexRows.end(), userIndexes.begin(), userIndexes.end());
-    columnRows = std::move(s.columnRows);
-    indexRowsAll = std::move(s.indexRows);
+  // The catalog's rows about itself come first, as in the corpus files.
+  std::vector<Row> userColumns = std::move(s.columnRows), userIndexes = std::move(s.indexRows);
+  s.columnRows.clear();
+  s.indexRows.clear();
+  for (std::uint32_t k = 0; k < 6; ++k) {
+    const std::uint32_t tdef = kObjectsTdef + k;
+    s.describe(tdef, defs[k], planJet2Table(defs[k], defs[k].name, s.options.codePage), systemPlans(tdef), false);
   }
+  std::vector<Row> columnRows = std::move(s.columnRows), indexRowsAll = std::move(s.indexRows);
+  columnRows.insert(columnRows.end(), userColumns.begin(), userColumns.end());
+  indexRowsAll.insert(indexRowsAll.end(), userIndexes.begin(), userIndexes.end());
   {
     VectorCursor c(indexRowsAll);
     s.writeTable(kIndexesTdef, defs[2], systemPlans(kIndexesTdef), c, true, false, s.named("MSysIndexes"));
