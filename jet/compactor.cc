@@ -77,7 +77,13 @@ void removeStaleTemporaries(const std::string& destination) {
 
 // The writer names its own (temporary) file in errors; the caller knows the destination.
 Error forDestination(const Error& e, const std::string& temp, const std::string& destination) {
-  if (e.number() != kErrWriteFailed) return e;
+  if (e.number() != kErrWriteFailed) {
+    // A refusal names the result by the name it will have, not the temporary one.
+    std::string why = e.what();
+    const std::size_t at = why.find(temp);
+    if (at == std::string::npos) return e;
+    return Error(e.number(), why.replace(at, temp.size(), destination));
+  }
   std::string why = e.what();
   const std::string prefix = "Cannot write " + quoted(temp) + ": ";
   if (why.compare(0, prefix.size(), prefix) == 0) why = why.substr(prefix.size());
