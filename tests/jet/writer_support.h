@@ -126,13 +126,8 @@ inline std::string mdbReaderScript() {
                         " && npm install --no-audit --no-fund mdb-reader >/dev/null");
       if (r.status != 0) return std::string();
     }
-    // __FILE__ may be relative to the build folder, not to where ctest runs us.
-#ifdef JETLIFT_ORACLE_SCRIPT
-    const std::filesystem::path source = JETLIFT_ORACLE_SCRIPT;
-#else
     const std::filesystem::path source =
-        std::filesystem::path(__FILE__).parent_path().parent_path() / "writer_oracle" / "dump.mjs";
-#endif
+        std::filesystem::path(JETLIFT_WRITER_ORACLE_DIR) / "dump.mjs";
     // Tests run side by side: a copy renamed into place is never seen half written.
     const std::filesystem::path partial = dir / ("dump.mjs." + std::to_string(::getpid()));
     std::filesystem::copy_file(source, partial, std::filesystem::copy_options::overwrite_existing);
