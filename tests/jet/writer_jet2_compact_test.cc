@@ -108,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "jet3-mission-contourcdu.mdb", "jet3-opf-access97.mdb", "jet3-pecl-mdbtools-test.mdb",
                       "jet3-psc-automailer-data.mdb", "jet3-psc-lockwood-test.mdb",
                       "jet3-psc-maclucas-northwind-small.mdb", "jet3-psc-webserver-db.mdb",
-                      "jet3-vb6-biblio-dblist.mdb", "jet4-jackcess-adox.mdb", "jet4-jackcess-emptyJet4.mdb"));
+                      "jet3-vb6-biblio-dblist.mdb", "jet3-mission-system.mdw", "jet4-jackcess-adox.mdb",
+                      "jet4-jackcess-emptyJet4.mdb"));
 
 TEST(Jet2RoundTrip, TwoToFourToThreeToTwoKeepsEveryValue) {
   for (const char* source : {"jet2-crystalreports-craze-sample.mdb", "jet2-access20-dbstructwizard-wzstruc2.mda"}) {
