@@ -35,7 +35,8 @@ class Jet12Checker {
       claim(0, "the database definition");
     });
     guard(1, [&] {
-      if (file_.pageCount() > 1 && page(1).u8(0) != L::kPageSpaceMap) problem(1, "is not the space page");
+      if (file_.pageCount() > 1 && page(1).u8(0) != L::kPageSpaceMap)
+        problem(1, "is not the space page");
       claim(1, "the space page");
     });
     guard(L::kLongValueTable, [&] { chain(L::kLongValueTable, "the long values"); });
@@ -46,7 +47,8 @@ class Jet12Checker {
     for (std::uint32_t p = 0; p < file_.pageCount(); ++p) {
       if (!owner_.count(p)) ++unowned_;
     }
-    if (unowned_ > 0) report_.notes.push_back(std::to_string(unowned_) + " pages belong to no table (freed pages)");
+    if (unowned_ > 0)
+      report_.notes.push_back(std::to_string(unowned_) + " pages belong to no table (freed pages)");
     return std::move(report_);
   }
 
@@ -56,7 +58,8 @@ class Jet12Checker {
     return file_.reader(bytes_, n);
   }
   void problem(std::uint32_t p, const std::string& what) {
-    if (report_.problems.size() < kMaxProblems) report_.problems.push_back("page " + std::to_string(p) + ": " + what);
+    if (report_.problems.size() < kMaxProblems)
+      report_.problems.push_back("page " + std::to_string(p) + ": " + what);
   }
   template <typename F>
   void guard(std::uint32_t p, F&& f) {
@@ -85,7 +88,8 @@ class Jet12Checker {
     std::set<std::uint32_t> seen;
     while (at != 0) {
       if (at >= file_.pageCount() || !seen.insert(at).second) {
-        problem(tdef, "the data pages of " + what + " leave the file or loop at " + std::to_string(at));
+        problem(tdef,
+                "the data pages of " + what + " leave the file or loop at " + std::to_string(at));
         break;
       }
       const ByteReader p = page(at);
@@ -123,7 +127,8 @@ class Jet12Checker {
       }
       if (n > 0 && p.u16(L::kDataLowestRow) != lowest) problem(at, "states the wrong lowest row");
       previous = at;
-      if (p.u32(L::kDataNext) == 0 && at != last) problem(tdef, "names a last data page the chain does not end on");
+      if (p.u32(L::kDataNext) == 0 && at != last)
+        problem(tdef, "names a last data page the chain does not end on");
       at = p.u32(L::kDataNext);
     }
     if (first == 0 && last != 0) problem(tdef, "names a last data page but no first");
@@ -157,7 +162,8 @@ class Jet12Checker {
         ++decoded;
       }
     }
-    if (decoded != rows) problem(tdef, "table '" + e.name + "': the scan and the chain disagree on its rows");
+    if (decoded != rows)
+      problem(tdef, "table '" + e.name + "': the scan and the chain disagree on its rows");
     std::set<std::uint32_t> roots;
     for (std::size_t k = 0; k < def.physicalIndexes.size(); ++k) {
       const PhysicalIndex& p = def.physicalIndexes[k];
@@ -171,7 +177,8 @@ class Jet12Checker {
     const unsigned n = p.u16(L::kDataRowCount);
     const std::size_t at = static_cast<std::size_t>(raw.bytes.data() - raw.page->data());
     for (unsigned i = 0; i < n; ++i) {
-      if ((p.u16(L::kDataSlots + 2 * i) & L::kSlotOffsetMask) == at) return static_cast<std::uint8_t>(i);
+      if ((p.u16(L::kDataSlots + 2 * i) & L::kSlotOffsetMask) == at)
+        return static_cast<std::uint8_t>(i);
     }
     return 0;
   }
@@ -194,7 +201,8 @@ class Jet12Checker {
       if (depth > 8 || !seen.insert(at).second) return problem(at, what + ": the tree loops");
       const ByteReader p = page(at);
       claim(at, what);
-      if (p.u32(L::kIndexOwner) != e.definitionPage()) problem(at, what + ": owned by another table");
+      if (p.u32(L::kIndexOwner) != e.definitionPage())
+        problem(at, what + ": owned by another table");
       if (p.u8(0) == L::kPageIndexLeaf) break;
       if (p.u8(0) != L::kPageIndexNode) return problem(at, what + ": not an index page");
       const unsigned n = p.u16(L::kIndexCount);
@@ -215,8 +223,10 @@ class Jet12Checker {
       if (!leaves.insert(at).second) return problem(at, what + ": the leaves loop");
       const ByteReader p = page(at);
       if (leaves.size() > 1) claim(at, what);
-      if (p.u8(0) != L::kPageIndexLeaf) return problem(at, what + ": the leaf chain reaches another page");
-      if (p.u32(L::kIndexPrevious) != previous) problem(at, what + ": a leaf names the wrong previous leaf");
+      if (p.u8(0) != L::kPageIndexLeaf)
+        return problem(at, what + ": the leaf chain reaches another page");
+      if (p.u32(L::kIndexPrevious) != previous)
+        problem(at, what + ": a leaf names the wrong previous leaf");
       const unsigned n = p.u16(L::kIndexCount);
       for (unsigned i = 0; i < n; ++i) {
         const std::uint16_t slot = p.u16(L::kIndexSlots + 2 * i);
@@ -250,7 +260,8 @@ class Jet12Checker {
     claimLater_.clear();
     std::size_t pointers = 0;
     for (std::size_t i = 0; i < entries.size(); ++i) {
-      if (i > 0 && !(entries[i - 1].key < entries[i].key)) problem(index.rootPage, what + ": keys out of order");
+      if (i > 0 && !(entries[i - 1].key < entries[i].key))
+        problem(index.rootPage, what + ": keys out of order");
       for (std::uint32_t r : entries[i].rows) {
         ++pointers;
         auto row = byPointer.find(r);
@@ -271,9 +282,11 @@ class Jet12Checker {
               }
             }
             if (!c) throw unsupported(what, "no column");
-            appendJet2IndexKey(expected, *c, row->second[at2], ic.ascending, what, file_.header().codePage);
+            appendJet2IndexKey(expected, *c, row->second[at2], ic.ascending, what,
+                               file_.header().codePage);
           }
-          if (expected != entries[i].key) problem(index.rootPage, what + ": a key differs from its row's");
+          if (expected != entries[i].key)
+            problem(index.rootPage, what + ": a key differs from its row's");
         } catch (const Error&) {
           ++report_.unverifiedKeys;
         }

@@ -35,19 +35,18 @@ const Bytes kSidGroup = {0x02, 0x04};
 // Page 0 from 0x418: the same bytes in every corpus file.
 constexpr std::uint8_t kPage0Constant[L::kPage0ConstantEnd - L::kPage0Constant] = {
     0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00,
-    0x06, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00,
-    0xEF, 0x07, 0x05, 0x02, 0xF1, 0x07, 0x06, 0x01, 0xF2, 0x07, 0x07, 0x01, 0xDF, 0x07, 0x03, 0x08,
-    0xE7, 0x07, 0x04, 0x08, 0xF3, 0x07, 0x08, 0x04, 0xD5, 0x07, 0x00, 0x04, 0xD0, 0x07, 0xFF, 0xFF,
-    0xCD, 0x07, 0xFC, 0xFF, 0xD9, 0x07, 0x01, 0x04, 0xDD, 0x07, 0x02, 0x02, 0xDE, 0x07, 0x06, 0x02,
-    0xDD, 0x07, 0x02, 0x01, 0xE2, 0x07, 0x08, 0x02, 0xDE, 0x07, 0x03, 0x00, 0xDE, 0x07, 0x04, 0x00,
-    0xDE, 0x07, 0x05, 0x00, 0xD9, 0x07, 0x01, 0x04, 0xE0, 0x07, 0x07, 0x02, 0xD0, 0x07, 0xFF, 0xFF,
-    0xD5, 0x07, 0x00, 0x04, 0xE4, 0x07, 0x0A, 0x02, 0xDE, 0x07, 0x0A, 0x01, 0xDC, 0x07, 0x05, 0x00,
-    0xE5, 0x07, 0x0D, 0x00, 0xDC, 0x07, 0x06, 0x00, 0xDC, 0x07, 0x04, 0x00, 0xDC, 0x07, 0x03, 0x00,
-    0xD9, 0x07, 0x01, 0x02, 0xE3, 0x07, 0x0C, 0x02, 0xDC, 0x07, 0x08, 0x01, 0xD0, 0x07, 0xFF, 0xFF,
-    0xD5, 0x07, 0x00, 0x04, 0xDF, 0x07, 0x0B, 0x04, 0xDB, 0x07, 0x02, 0x01, 0xCF, 0x07, 0xFE, 0xFF,
-    0xCD, 0x07, 0xFC, 0xFF, 0xCE, 0x07, 0xFD, 0xFF, 0xCC, 0x07, 0xFB, 0xFF, 0xDD, 0x07, 0x09, 0x01,
-    0xD9, 0x07, 0x01, 0x04, 0xDD, 0x07, 0x02, 0x00, 0xD5, 0x07, 0x00, 0x04, 0xD0, 0x07, 0xFF, 0xFF,
-    0xD5, 0x07, 0x00, 0x04, 0x00, 0x00, 0x01, 0x00,
+    0x06, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00, 0xEF, 0x07, 0x05, 0x02, 0xF1, 0x07, 0x06, 0x01,
+    0xF2, 0x07, 0x07, 0x01, 0xDF, 0x07, 0x03, 0x08, 0xE7, 0x07, 0x04, 0x08, 0xF3, 0x07, 0x08, 0x04,
+    0xD5, 0x07, 0x00, 0x04, 0xD0, 0x07, 0xFF, 0xFF, 0xCD, 0x07, 0xFC, 0xFF, 0xD9, 0x07, 0x01, 0x04,
+    0xDD, 0x07, 0x02, 0x02, 0xDE, 0x07, 0x06, 0x02, 0xDD, 0x07, 0x02, 0x01, 0xE2, 0x07, 0x08, 0x02,
+    0xDE, 0x07, 0x03, 0x00, 0xDE, 0x07, 0x04, 0x00, 0xDE, 0x07, 0x05, 0x00, 0xD9, 0x07, 0x01, 0x04,
+    0xE0, 0x07, 0x07, 0x02, 0xD0, 0x07, 0xFF, 0xFF, 0xD5, 0x07, 0x00, 0x04, 0xE4, 0x07, 0x0A, 0x02,
+    0xDE, 0x07, 0x0A, 0x01, 0xDC, 0x07, 0x05, 0x00, 0xE5, 0x07, 0x0D, 0x00, 0xDC, 0x07, 0x06, 0x00,
+    0xDC, 0x07, 0x04, 0x00, 0xDC, 0x07, 0x03, 0x00, 0xD9, 0x07, 0x01, 0x02, 0xE3, 0x07, 0x0C, 0x02,
+    0xDC, 0x07, 0x08, 0x01, 0xD0, 0x07, 0xFF, 0xFF, 0xD5, 0x07, 0x00, 0x04, 0xDF, 0x07, 0x0B, 0x04,
+    0xDB, 0x07, 0x02, 0x01, 0xCF, 0x07, 0xFE, 0xFF, 0xCD, 0x07, 0xFC, 0xFF, 0xCE, 0x07, 0xFD, 0xFF,
+    0xCC, 0x07, 0xFB, 0xFF, 0xDD, 0x07, 0x09, 0x01, 0xD9, 0x07, 0x01, 0x04, 0xDD, 0x07, 0x02, 0x00,
+    0xD5, 0x07, 0x00, 0x04, 0xD0, 0x07, 0xFF, 0xFF, 0xD5, 0x07, 0x00, 0x04, 0x00, 0x00, 0x01, 0x00,
 };
 
 double oleNow() {
@@ -75,13 +74,27 @@ TableDef objectsTable() {
   using T = ColumnType;
   TableDef t;
   t.name = "MSysObjects";
-  t.columns = {col("Id", T::Long), col("ParentId", T::Long), col("Name", T::Text, 255),
-               col("Type", T::Integer), col("DateCreate", T::DateTime), col("DateUpdate", T::DateTime),
-               col("Rgb", T::Binary, 255), col("Lv", T::OLE), col("CbFixed", T::Integer),
-               col("CFixed", T::Byte), col("CVar", T::Byte), col("Owner", T::Binary, 255),
-               col("Database", T::Memo), col("Connect", T::Memo), col("ForeignName", T::Text, 255),
-               col("RmtInfoShort", T::Binary, 255), col("RmtInfoLong", T::OLE), col("Flags", T::Long),
-               col("LvExtra", T::OLE), col("Description", T::Memo), col("LvModule", T::OLE),
+  t.columns = {col("Id", T::Long),
+               col("ParentId", T::Long),
+               col("Name", T::Text, 255),
+               col("Type", T::Integer),
+               col("DateCreate", T::DateTime),
+               col("DateUpdate", T::DateTime),
+               col("Rgb", T::Binary, 255),
+               col("Lv", T::OLE),
+               col("CbFixed", T::Integer),
+               col("CFixed", T::Byte),
+               col("CVar", T::Byte),
+               col("Owner", T::Binary, 255),
+               col("Database", T::Memo),
+               col("Connect", T::Memo),
+               col("ForeignName", T::Text, 255),
+               col("RmtInfoShort", T::Binary, 255),
+               col("RmtInfoLong", T::OLE),
+               col("Flags", T::Long),
+               col("LvExtra", T::OLE),
+               col("Description", T::Memo),
+               col("LvModule", T::OLE),
                col("LvProp", T::OLE)};
   return t;
 }
@@ -89,26 +102,42 @@ TableDef columnsTable() {
   using T = ColumnType;
   TableDef t;
   t.name = "MSysColumns";
-  t.columns = {col("ObjectId", T::Long), col("Name", T::Text, 255), col("Hcolumn", T::Long),
-               col("Coltyp", T::Byte), col("FAutoincrement", T::Boolean), col("FDisallowNull", T::Boolean),
-               col("FVersion", T::Boolean), col("CodePage", T::Integer), col("LanguageId", T::Integer),
-               col("Country", T::Integer), col("FRestricted", T::Boolean), col("RmtInfoShort", T::Binary, 255),
-               col("RmtInfoLong", T::OLE), col("LvExtra", T::OLE), col("Description", T::Memo),
-               col("PresentationOrder", T::Integer)};
+  t.columns = {col("ObjectId", T::Long),          col("Name", T::Text, 255),
+               col("Hcolumn", T::Long),           col("Coltyp", T::Byte),
+               col("FAutoincrement", T::Boolean), col("FDisallowNull", T::Boolean),
+               col("FVersion", T::Boolean),       col("CodePage", T::Integer),
+               col("LanguageId", T::Integer),     col("Country", T::Integer),
+               col("FRestricted", T::Boolean),    col("RmtInfoShort", T::Binary, 255),
+               col("RmtInfoLong", T::OLE),        col("LvExtra", T::OLE),
+               col("Description", T::Memo),       col("PresentationOrder", T::Integer)};
   return t;
 }
 TableDef indexesTable() {
   using T = ColumnType;
   TableDef t;
   t.name = "MSysIndexes";
-  t.columns = {col("ObjectId", T::Long), col("Name", T::Text, 255), col("Idxid", T::Integer),
-               col("Operation", T::Byte), col("Rgkeyd", T::Binary, 255), col("Rglocale", T::Binary, 255),
-               col("FUnique", T::Boolean), col("FPrimary", T::Boolean), col("FDisallowAnyNull", T::Boolean),
-               col("FExcludeAllNull", T::Boolean), col("FClustered", T::Boolean), col("MatchType", T::Byte),
-               col("UpdateAction", T::Byte), col("DeleteAction", T::Byte), col("ObjectIdReference", T::Long),
-               col("IdxidReference", T::Integer), col("RgkeydReference", T::Binary, 255),
-               col("RglocaleReference", T::Binary, 255), col("FDontEnforce", T::Boolean),
-               col("RmtInfoShort", T::Binary, 255), col("RmtInfoLong", T::OLE), col("LvExtra", T::OLE),
+  t.columns = {col("ObjectId", T::Long),
+               col("Name", T::Text, 255),
+               col("Idxid", T::Integer),
+               col("Operation", T::Byte),
+               col("Rgkeyd", T::Binary, 255),
+               col("Rglocale", T::Binary, 255),
+               col("FUnique", T::Boolean),
+               col("FPrimary", T::Boolean),
+               col("FDisallowAnyNull", T::Boolean),
+               col("FExcludeAllNull", T::Boolean),
+               col("FClustered", T::Boolean),
+               col("MatchType", T::Byte),
+               col("UpdateAction", T::Byte),
+               col("DeleteAction", T::Byte),
+               col("ObjectIdReference", T::Long),
+               col("IdxidReference", T::Integer),
+               col("RgkeydReference", T::Binary, 255),
+               col("RglocaleReference", T::Binary, 255),
+               col("FDontEnforce", T::Boolean),
+               col("RmtInfoShort", T::Binary, 255),
+               col("RmtInfoLong", T::OLE),
+               col("LvExtra", T::OLE),
                col("Description", T::Memo)};
   return t;
 }
@@ -124,7 +153,7 @@ TableDef queriesTable() {
   using T = ColumnType;
   TableDef t;
   t.name = "MSysQueries";
-  t.columns = {col("ObjectId", T::Long), col("Attribute", T::Byte), col("Order", T::Binary, 128),
+  t.columns = {col("ObjectId", T::Long),   col("Attribute", T::Byte),  col("Order", T::Binary, 128),
                col("Name1", T::Text, 255), col("Name2", T::Text, 255), col("Expression", T::Memo),
                col("Flag", T::Integer)};
   return t;
@@ -133,24 +162,36 @@ TableDef relationshipsTable() {
   using T = ColumnType;
   TableDef t;
   t.name = "MSysRelationships";
-  t.columns = {col("szRelationship", T::Text, 255), col("grbit", T::Long), col("ccolumn", T::Long),
-               col("icolumn", T::Long), col("szObject", T::Text, 255), col("szColumn", T::Text, 255),
-               col("szReferencedObject", T::Text, 255), col("szReferencedColumn", T::Text, 255)};
+  t.columns = {col("szRelationship", T::Text, 255),
+               col("grbit", T::Long),
+               col("ccolumn", T::Long),
+               col("icolumn", T::Long),
+               col("szObject", T::Text, 255),
+               col("szColumn", T::Text, 255),
+               col("szReferencedObject", T::Text, 255),
+               col("szReferencedColumn", T::Text, 255)};
   return t;
 }
 
 // A catalog table's indexes as every corpus file has them.
 std::vector<SystemIndex> systemIndexes(std::uint32_t tdef) {
   switch (tdef) {
-    case kObjectsTdef: return {{"ParentIdName", {1, 2}, true, false, true}, {"Id", {0}, true, true, true}};
-    case kColumnsTdef: return {{"ObjectIdName", {0, 1}, true, true, true}};
-    case kIndexesTdef: return {{"ObjectIdName", {0, 1}, true, false, false}};
-    case kAcesTdef: return {{"ObjectId", {0}, false, false, true}};
-    case kQueriesTdef: return {{"ObjectIdAttribute", {0, 1, 2}, true, true, true}};
+    case kObjectsTdef:
+      return {{"ParentIdName", {1, 2}, true, false, true}, {"Id", {0}, true, true, true}};
+    case kColumnsTdef:
+      return {{"ObjectIdName", {0, 1}, true, true, true}};
+    case kIndexesTdef:
+      return {{"ObjectIdName", {0, 1}, true, false, false}};
+    case kAcesTdef:
+      return {{"ObjectId", {0}, false, false, true}};
+    case kQueriesTdef:
+      return {{"ObjectIdAttribute", {0, 1, 2}, true, true, true}};
     case kRelationshipsTdef:
-      return {{"szRelationship", {0}, false, false, false}, {"szObject", {4}, false, false, false},
+      return {{"szRelationship", {0}, false, false, false},
+              {"szObject", {4}, false, false, false},
               {"szReferencedObject", {6}, false, false, false}};
-    default: return {};
+    default:
+      return {};
   }
 }
 
@@ -183,9 +224,9 @@ struct ObjectRow {
 }  // namespace
 
 bool jet2KeyCharacterKnown(std::uint8_t b) {
-  return b == 0x00 || b == ' ' || b == '#' || b == '&' || b == '\'' || b == '(' || b == ')' || b == '/' ||
-         (b >= '0' && b <= '9') || b == '<' || b == '>' || (b >= 'A' && b <= 'Z') || b == '_' ||
-         (b >= 'a' && b <= 'z');
+  return b == 0x00 || b == ' ' || b == '#' || b == '&' || b == '\'' || b == '(' || b == ')' ||
+         b == '/' || (b >= '0' && b <= '9') || b == '<' || b == '>' || (b >= 'A' && b <= 'Z') ||
+         b == '_' || (b >= 'a' && b <= 'z');
 }
 
 void appendJet2IndexKey(ByteBuffer& key, const Column& c, const Value& v, bool ascending,
@@ -219,10 +260,10 @@ void appendJet2IndexKey(ByteBuffer& key, const Column& c, const Value& v, bool a
       return appendIndexKey(key, c.type, Value{text}, ascending, what, 3, codePage);
     }
     default:
-      throw unsupported(what, "no Jet 2.0 file shows an index key of type " + columnTypeName(c.type));
+      throw unsupported(what,
+                        "no Jet 2.0 file shows an index key of type " + columnTypeName(c.type));
   }
 }
-
 
 struct Jet2Writer::State {
   std::string path;
@@ -237,8 +278,11 @@ struct Jet2Writer::State {
   bool finished = false;
 
   State(const std::string& p, const WriterOptions& o)
-      : path(p), options(o), out(p, L::kPageSize, o.maxFileSize ? o.maxFileSize : kMaxJet2File),
-        longValues(out), limit(o.maxFileSize ? o.maxFileSize : kMaxJet2File) {}
+      : path(p),
+        options(o),
+        out(p, L::kPageSize, o.maxFileSize ? o.maxFileSize : kMaxJet2File),
+        longValues(out),
+        limit(o.maxFileSize ? o.maxFileSize : kMaxJet2File) {}
   std::uint64_t limit;
 
   // Refuses, naming the table and row, a result that would pass the size limit
@@ -254,11 +298,12 @@ struct Jet2Writer::State {
 
   // Writes rows, indexes and the definition page of one table; adds its
   // MSysColumns and MSysIndexes rows. Returns the Jet2Table for the catalog.
-  Jet2Table writeTable(std::uint32_t tdef, const TableDef& def, const std::vector<IndexPlan>& indexes,
-                       RowCursor& rows, bool system, bool presentation, const std::string& what);
+  Jet2Table writeTable(std::uint32_t tdef, const TableDef& def,
+                       const std::vector<IndexPlan>& indexes, RowCursor& rows, bool system,
+                       bool presentation, const std::string& what);
   // Appends the MSysColumns and MSysIndexes rows of one table.
-  void describe(std::uint32_t tdef, const TableDef& def, const Jet2Table& t, const std::vector<IndexPlan>& indexes,
-                bool presentation);
+  void describe(std::uint32_t tdef, const TableDef& def, const Jet2Table& t,
+                const std::vector<IndexPlan>& indexes, bool presentation);
   void writeHeader();
 };
 
@@ -269,21 +314,23 @@ void Jet2Writer::State::describe(std::uint32_t tdef, const TableDef& def, const 
     const bool text = c.type == ColumnType::Text || c.type == ColumnType::Memo;
     // Access marks only MSysColumns' own FRestricted row (all three corpus files).
     const bool restricted = tdef == kColumnsTdef && c.name == "FRestricted";
-    columnRows.push_back(Row{Value{static_cast<std::int32_t>(tdef)}, Value{c.name},
-                             Value{static_cast<std::int32_t>(t.columns[i].hcolumn)},
-                             Value{static_cast<std::uint8_t>(c.type)}, Value{(c.flags & kColumnAutoLong) != 0},
-                             Value{(c.flags & kColumnNullable) == 0}, Value{false},
-                             text ? Value{static_cast<std::int16_t>(options.codePage)} : Value{},
-                             text ? Value{static_cast<std::int16_t>(c.sortOrder ? c.sortOrder : kGeneral)} : Value{},
-                             Value{std::int16_t{0}}, Value{restricted}, Value{}, Value{}, Value{}, Value{},
-                             presentation ? Value{static_cast<std::int16_t>(i + 1)} : Value{}});
+    columnRows.push_back(
+        Row{Value{static_cast<std::int32_t>(tdef)}, Value{c.name},
+            Value{static_cast<std::int32_t>(t.columns[i].hcolumn)},
+            Value{static_cast<std::uint8_t>(c.type)}, Value{(c.flags & kColumnAutoLong) != 0},
+            Value{(c.flags & kColumnNullable) == 0}, Value{false},
+            text ? Value{static_cast<std::int16_t>(options.codePage)} : Value{},
+            text ? Value{static_cast<std::int16_t>(c.sortOrder ? c.sortOrder : kGeneral)} : Value{},
+            Value{std::int16_t{0}}, Value{restricted}, Value{}, Value{}, Value{}, Value{},
+            presentation ? Value{static_cast<std::int16_t>(i + 1)} : Value{}});
   }
   for (std::size_t k = 0; k < indexes.size(); ++k) {
     Bytes keyd, locale;
     for (const auto& [at, ascending] : indexes[k].columns) {
       ByteBuffer b;
       addU32(b, t.columns[at].hcolumn);
-      addU32(b, static_cast<std::uint32_t>(def.columns[at].type) | (ascending ? 0u : L::kKeyDescending));
+      addU32(b, static_cast<std::uint32_t>(def.columns[at].type) |
+                    (ascending ? 0u : L::kKeyDescending));
       addU16(b, 0);
       addU16(b, kGeneral);
       addU16(b, options.codePage);
@@ -292,11 +339,29 @@ void Jet2Writer::State::describe(std::uint32_t tdef, const TableDef& def, const 
       locale.insert(locale.end(), b.begin() + 8, b.end());
     }
     const IndexPlan& p = indexes[k];
-    indexRows.push_back(Row{Value{static_cast<std::int32_t>(tdef)}, Value{p.name},
-                            Value{static_cast<std::int16_t>(k)}, Value{std::uint8_t{0}}, Value{keyd},
-                            Value{locale}, Value{p.unique}, Value{p.primary}, Value{p.required},
-                            Value{p.ignoreNulls}, Value{false}, Value{}, Value{}, Value{}, Value{},
-                            Value{}, Value{}, Value{}, Value{false}, Value{}, Value{}, Value{}, Value{}});
+    indexRows.push_back(Row{Value{static_cast<std::int32_t>(tdef)},
+                            Value{p.name},
+                            Value{static_cast<std::int16_t>(k)},
+                            Value{std::uint8_t{0}},
+                            Value{keyd},
+                            Value{locale},
+                            Value{p.unique},
+                            Value{p.primary},
+                            Value{p.required},
+                            Value{p.ignoreNulls},
+                            Value{false},
+                            Value{},
+                            Value{},
+                            Value{},
+                            Value{},
+                            Value{},
+                            Value{},
+                            Value{},
+                            Value{false},
+                            Value{},
+                            Value{},
+                            Value{},
+                            Value{}});
   }
 }
 
@@ -304,7 +369,8 @@ Jet2Table Jet2Writer::State::writeTable(std::uint32_t tdef, const TableDef& def,
                                         const std::vector<IndexPlan>& indexes, RowCursor& rows,
                                         bool system, bool presentation, const std::string& what) {
   const Jet2Table t = planJet2Table(def, what, options.codePage);
-  if (indexes.size() > L::kMaxIndexes) throw unsupported(what, "more indexes than a Jet 2.0 table holds");
+  if (indexes.size() > L::kMaxIndexes)
+    throw unsupported(what, "more indexes than a Jet 2.0 table holds");
   std::vector<std::vector<Jet2IndexEntry>> keys(indexes.size());
   std::vector<std::uint32_t> dataPages;
   std::unique_ptr<Jet2DataPage> page;
@@ -335,13 +401,15 @@ Jet2Table Jet2Writer::State::writeTable(std::uint32_t tdef, const TableDef& def,
         const Column& c = def.columns[at];
         const Value v = at < row.size() ? row[at] : Value{};
         if (!isNull(v) || c.type == ColumnType::Boolean) allNull = false;
-        appendJet2IndexKey(e.key, c, v, ascending, rowWhat + ", column '" + c.name + "'", options.codePage);
+        appendJet2IndexKey(e.key, c, v, ascending, rowWhat + ", column '" + c.name + "'",
+                           options.codePage);
       }
       if (allNull && indexes[k].ignoreNulls) continue;
       keys[k].push_back(std::move(e));
     }
     for (std::size_t i = 0; i < def.columns.size() && i < row.size(); ++i) {
-      if ((def.columns[i].flags & kColumnAutoLong) && std::holds_alternative<std::int32_t>(row[i])) {
+      if ((def.columns[i].flags & kColumnAutoLong) &&
+          std::holds_alternative<std::int32_t>(row[i])) {
         maxAuto = std::max<std::int64_t>(maxAuto, std::get<std::int32_t>(row[i]));
       }
     }
@@ -351,8 +419,9 @@ Jet2Table Jet2Writer::State::writeTable(std::uint32_t tdef, const TableDef& def,
   putU8(d, 0, L::kPageTableDef);
   putU16(d, L::kPageStamp, jet2PageStamp(tdef));
   putU32(d, L::kTdefSelf, tdef);
-  putBytes(d, L::kTdefKind, system ? std::span<const std::uint8_t>(L::kTdefKindSystem)
-                                   : std::span<const std::uint8_t>(L::kTdefKindUser));
+  putBytes(d, L::kTdefKind,
+           system ? std::span<const std::uint8_t>(L::kTdefKindSystem)
+                  : std::span<const std::uint8_t>(L::kTdefKindUser));
   putU32(d, L::kTdefFirstData, dataPages.empty() ? 0 : dataPages.front());
   putU32(d, L::kTdefLastData, dataPages.empty() ? 0 : dataPages.back());
   putU32(d, L::kTdefDataPages, static_cast<std::uint32_t>(dataPages.size()));
@@ -360,8 +429,10 @@ Jet2Table Jet2Writer::State::writeTable(std::uint32_t tdef, const TableDef& def,
   putU32(d, L::kTdefNextAuto, static_cast<std::uint32_t>(maxAuto + 1));
   for (std::size_t k = 0; k < indexes.size(); ++k) {
     const std::string where = what + ", index '" + indexes[k].name + "'";
-    const Jet2WrittenIndex w = writeJet2Index(out, tdef, static_cast<std::uint16_t>(k), keys[k], where);
-    if (indexes[k].unique && w.duplicate) throw unsupported(where, "a unique index holds the same key twice");
+    const Jet2WrittenIndex w =
+        writeJet2Index(out, tdef, static_cast<std::uint16_t>(k), keys[k], where);
+    if (indexes[k].unique && w.duplicate)
+      throw unsupported(where, "a unique index holds the same key twice");
     const std::size_t at = L::kTdefIndexes + k * L::kTdefIndexSize;
     putU32(d, at + L::kTdefIndexRoot, w.root);
     putU32(d, at + L::kTdefIndexLeaves, w.leaves);
@@ -447,15 +518,16 @@ Jet2Writer::Jet2Writer(const std::string& path, const WriterOptions& options)
     }
     s_->objects.push_back(std::move(o));
   };
-  const TableDef defs[6] = {objectsTable(), columnsTable(), indexesTable(), acesTable(), queriesTable(),
-                            relationshipsTable()};
+  const TableDef defs[6] = {objectsTable(), columnsTable(), indexesTable(),
+                            acesTable(),    queriesTable(), relationshipsTable()};
   for (std::uint32_t k = 0; k < 6; ++k) {
-    system(static_cast<std::int32_t>(kObjectsTdef + k), kTablesContainerId, defs[k].name.c_str(), kObjectTable,
-           kSidCreator, &defs[k]);
+    system(static_cast<std::int32_t>(kObjectsTdef + k), kTablesContainerId, defs[k].name.c_str(),
+           kObjectTable, kSidCreator, &defs[k]);
   }
   system(kTablesContainerId, kRootParentId, "Tables", kObjectContainer, kSidCreator, nullptr);
   system(kDatabasesContainerId, kRootParentId, "Databases", kObjectContainer, kSidCreator, nullptr);
-  system(kRelationshipsContainerId, kRootParentId, "Relationships", kObjectContainer, kSidCreator, nullptr);
+  system(kRelationshipsContainerId, kRootParentId, "Relationships", kObjectContainer, kSidCreator,
+         nullptr);
   system(kMSysDbId, kDatabasesContainerId, "MSysDb", kObjectDatabase, kSidAdmin, nullptr);
   // Access 2.0's own entries for the Jet containers (corpus: wzstruc2.mda,
   // without its workgroup-specific SID).
@@ -473,7 +545,8 @@ Jet2Writer::Jet2Writer(const std::string& path, const WriterOptions& options)
 
 Jet2Writer::~Jet2Writer() = default;
 
-std::uint32_t Jet2Writer::addTable(const TableDef& def, RowCursor& rows, const TableObject& object) {
+std::uint32_t Jet2Writer::addTable(const TableDef& def, RowCursor& rows,
+                                   const TableObject& object) {
   State& s = *s_;
   if (s.finished) throw unsupported(s.path, "the database is already complete");
   const std::string what = s.named("table '" + def.name + "'");
@@ -485,11 +558,14 @@ std::uint32_t Jet2Writer::addTable(const TableDef& def, RowCursor& rows, const T
       throw unsupported(what, "index '" + i.name + "' uses a physical index the table lacks");
     }
     if (i.name.empty()) {
-      throw unsupported(what, "an index without a name (the primary side of a Jet 2.0 relationship) cannot be kept");
+      throw unsupported(
+          what,
+          "an index without a name (the primary side of a Jet 2.0 relationship) cannot be kept");
     }
     if (planOfPhysical.count(i.physicalIndex)) {
       throw unsupported(what + ", index '" + i.name + "'",
-                        "two indexes share one key tree, which no Jet 2.0 file of the corpus shows outside relationships");
+                        "two indexes share one key tree, which no Jet 2.0 file of the corpus shows "
+                        "outside relationships");
     }
     const PhysicalIndex& p = def.physicalIndexes[i.physicalIndex];
     IndexPlan plan;
@@ -503,7 +579,8 @@ std::uint32_t Jet2Writer::addTable(const TableDef& def, RowCursor& rows, const T
       for (std::size_t k = 0; k < def.columns.size(); ++k) {
         if (def.columns[k].number == ic.columnNumber) at = k;
       }
-      if (at == def.columns.size()) throw unsupported(what, "index '" + i.name + "' names a column the table lacks");
+      if (at == def.columns.size())
+        throw unsupported(what, "index '" + i.name + "' names a column the table lacks");
       const ColumnType t = def.columns[at].type;
       if (isLongValue(t)) {
         throw unsupported(what + ", column '" + def.columns[at].name + "'",
@@ -535,7 +612,8 @@ std::uint32_t Jet2Writer::addTable(const TableDef& def, RowCursor& rows, const T
   o.cbFixed = Value{static_cast<std::int16_t>(4 + t.fixedSize)};
   o.cFixed = Value{static_cast<std::uint8_t>(t.fixedCount)};
   o.cVar = Value{static_cast<std::uint8_t>(t.varCount)};
-  o.lvProp = encodePropertyBlob(object.properties, what, PropertyTextForm{false, s.options.codePage});
+  o.lvProp =
+      encodePropertyBlob(object.properties, what, PropertyTextForm{false, s.options.codePage});
   s.objects.push_back(std::move(o));
   return tdef;
 }
@@ -561,7 +639,8 @@ std::int32_t Jet2Writer::addObject(const CatalogObject& object) {
   o.lv = object.lv;
   o.lvModule = object.lvModule;
   o.lvExtra = object.lvExtra;
-  o.lvProp = encodePropertyBlob(object.properties, what, PropertyTextForm{false, s.options.codePage});
+  o.lvProp =
+      encodePropertyBlob(object.properties, what, PropertyTextForm{false, s.options.codePage});
   s.objects.push_back(std::move(o));
   return s.objects.back().id;
 }
@@ -575,17 +654,19 @@ void Jet2Writer::addQuery(const Query& query, const std::vector<PropertyMap>& pr
   o.properties = properties;
   const std::int32_t id = addObject(o);
   for (const QueryRow& r : query.rows) {
-    s_->queryRows.push_back(Row{Value{id}, Value{r.attribute}, bytesOrNull(r.order), textOrNull(r.name1),
-                                textOrNull(r.name2), textOrNull(r.expression), Value{r.flag}});
+    s_->queryRows.push_back(Row{Value{id}, Value{r.attribute}, bytesOrNull(r.order),
+                                textOrNull(r.name1), textOrNull(r.name2), textOrNull(r.expression),
+                                Value{r.flag}});
   }
 }
 
 void Jet2Writer::addRelationship(const Relationship& rel) {
   State& s = *s_;
   if ((rel.flags & kRelationNotEnforced) == 0) {
-    throw unsupported(s.named("relationship '" + rel.name + "'"),
-                      "Jet 2.0 enforces a relationship through MSysIndexes rows whose meaning no corpus "
-                      "file settles, so an enforced relationship cannot be written");
+    throw unsupported(
+        s.named("relationship '" + rel.name + "'"),
+        "Jet 2.0 enforces a relationship through MSysIndexes rows whose meaning no corpus "
+        "file settles, so an enforced relationship cannot be written");
   }
   CatalogObject o;
   o.name = rel.name;
@@ -594,9 +675,11 @@ void Jet2Writer::addRelationship(const Relationship& rel) {
   addObject(o);
   const std::int32_t n = static_cast<std::int32_t>(rel.columns.size());
   for (std::int32_t i = 0; i < n; ++i) {
-    const std::string ref = i < static_cast<std::int32_t>(rel.referencedColumns.size()) ? rel.referencedColumns[i] : "";
-    s.relationshipRows.push_back(Row{Value{rel.name}, Value{rel.flags}, Value{n}, Value{i}, Value{rel.table},
-                                     Value{rel.columns[i]}, Value{rel.referencedTable}, textOrNull(ref)});
+    const std::string ref =
+        i < static_cast<std::int32_t>(rel.referencedColumns.size()) ? rel.referencedColumns[i] : "";
+    s.relationshipRows.push_back(Row{Value{rel.name}, Value{rel.flags}, Value{n}, Value{i},
+                                     Value{rel.table}, Value{rel.columns[i]},
+                                     Value{rel.referencedTable}, textOrNull(ref)});
   }
 }
 
@@ -610,15 +693,17 @@ void Jet2Writer::finish() {
   s.finished = true;
   for (ObjectRow& o : s.objects) {
     if (o.id == kMSysDbId) {
-      o.lvProp = encodePropertyBlob(s.databaseProperties, s.named("MSysDb"), PropertyTextForm{false, s.options.codePage});
+      o.lvProp = encodePropertyBlob(s.databaseProperties, s.named("MSysDb"),
+                                    PropertyTextForm{false, s.options.codePage});
     }
   }
-  const TableDef defs[6] = {objectsTable(), columnsTable(), indexesTable(), acesTable(), queriesTable(),
-                            relationshipsTable()};
+  const TableDef defs[6] = {objectsTable(), columnsTable(), indexesTable(),
+                            acesTable(),    queriesTable(), relationshipsTable()};
   // Tables whose rows are final before the catalog tables are written.
   {
     VectorCursor c(s.queryRows);
-    s.writeTable(kQueriesTdef, defs[4], systemPlans(kQueriesTdef), c, true, false, s.named("MSysQueries"));
+    s.writeTable(kQueriesTdef, defs[4], systemPlans(kQueriesTdef), c, true, false,
+                 s.named("MSysQueries"));
   }
   {
     VectorCursor c(s.relationshipRows);
@@ -632,14 +717,32 @@ void Jet2Writer::finish() {
   {
     std::vector<Row> rows;
     for (const ObjectRow& o : s.objects) {
-      rows.push_back(Row{Value{o.id}, Value{o.parentId}, Value{o.name}, Value{o.type},
-                         Value{DateTime{o.dateCreate}}, Value{DateTime{o.dateUpdate}}, Value{},
-                         bytesOrNull(o.lv), o.cbFixed, o.cFixed, o.cVar, Value{o.owner}, textOrNull(o.database),
-                         textOrNull(o.connect), textOrNull(o.foreignName), Value{}, Value{}, o.flags,
-                         bytesOrNull(o.lvExtra), Value{}, bytesOrNull(o.lvModule), bytesOrNull(o.lvProp)});
+      rows.push_back(Row{Value{o.id},
+                         Value{o.parentId},
+                         Value{o.name},
+                         Value{o.type},
+                         Value{DateTime{o.dateCreate}},
+                         Value{DateTime{o.dateUpdate}},
+                         Value{},
+                         bytesOrNull(o.lv),
+                         o.cbFixed,
+                         o.cFixed,
+                         o.cVar,
+                         Value{o.owner},
+                         textOrNull(o.database),
+                         textOrNull(o.connect),
+                         textOrNull(o.foreignName),
+                         Value{},
+                         Value{},
+                         o.flags,
+                         bytesOrNull(o.lvExtra),
+                         Value{},
+                         bytesOrNull(o.lvModule),
+                         bytesOrNull(o.lvProp)});
     }
     VectorCursor c(rows);
-    s.writeTable(kObjectsTdef, defs[0], systemPlans(kObjectsTdef), c, true, false, s.named("MSysObjects"));
+    s.writeTable(kObjectsTdef, defs[0], systemPlans(kObjectsTdef), c, true, false,
+                 s.named("MSysObjects"));
   }
   // The catalog's rows about itself come first, as in the corpus files.
   std::vector<Row> userColumns = std::move(s.columnRows), userIndexes = std::move(s.indexRows);
@@ -647,18 +750,21 @@ void Jet2Writer::finish() {
   s.indexRows.clear();
   for (std::uint32_t k = 0; k < 6; ++k) {
     const std::uint32_t tdef = kObjectsTdef + k;
-    s.describe(tdef, defs[k], planJet2Table(defs[k], defs[k].name, s.options.codePage), systemPlans(tdef), false);
+    s.describe(tdef, defs[k], planJet2Table(defs[k], defs[k].name, s.options.codePage),
+               systemPlans(tdef), false);
   }
   std::vector<Row> columnRows = std::move(s.columnRows), indexRowsAll = std::move(s.indexRows);
   columnRows.insert(columnRows.end(), userColumns.begin(), userColumns.end());
   indexRowsAll.insert(indexRowsAll.end(), userIndexes.begin(), userIndexes.end());
   {
     VectorCursor c(indexRowsAll);
-    s.writeTable(kIndexesTdef, defs[2], systemPlans(kIndexesTdef), c, true, false, s.named("MSysIndexes"));
+    s.writeTable(kIndexesTdef, defs[2], systemPlans(kIndexesTdef), c, true, false,
+                 s.named("MSysIndexes"));
   }
   {
     VectorCursor c(columnRows);
-    s.writeTable(kColumnsTdef, defs[1], systemPlans(kColumnsTdef), c, true, false, s.named("MSysColumns"));
+    s.writeTable(kColumnsTdef, defs[1], systemPlans(kColumnsTdef), c, true, false,
+                 s.named("MSysColumns"));
   }
   // The long-value table last: every row has placed its values by now.
   s.longValues.finish();

@@ -22,7 +22,8 @@ struct Group {
   }
 };
 
-ByteBuffer indexPage(std::uint8_t type, std::uint32_t page, std::uint32_t owner, std::uint16_t number) {
+ByteBuffer indexPage(std::uint8_t type, std::uint32_t page, std::uint32_t owner,
+                     std::uint16_t number) {
   ByteBuffer b(L::kPageSize, 0);
   putU8(b, 0, type);
   putU16(b, L::kPageStamp, jet2PageStamp(page));
@@ -92,7 +93,8 @@ std::uint8_t Jet2DataPage::add(std::span<const std::uint8_t> row) {
   return static_cast<std::uint8_t>(rows_++);
 }
 
-ByteBuffer Jet2DataPage::bytes(std::uint32_t page, std::uint32_t previous, std::uint32_t next) const {
+ByteBuffer Jet2DataPage::bytes(std::uint32_t page, std::uint32_t previous,
+                               std::uint32_t next) const {
   ByteBuffer b = page_;
   putU16(b, L::kPageStamp, jet2PageStamp(page));
   putU16(b, L::kDataRowCount, static_cast<std::uint16_t>(rows_));
@@ -107,7 +109,8 @@ Jet2WrittenIndex writeJet2Index(PageOutput& out, std::uint32_t owner, std::uint1
   std::sort(entries.begin(), entries.end(), [](const Jet2IndexEntry& a, const Jet2IndexEntry& b) {
     if (a.key != b.key) return a.key < b.key;
     // Rows of one key in page, then slot order, as in every corpus entry.
-    return (a.row >> 8) != (b.row >> 8) ? (a.row >> 8) < (b.row >> 8) : (a.row & 0xFF) < (b.row & 0xFF);
+    return (a.row >> 8) != (b.row >> 8) ? (a.row >> 8) < (b.row >> 8)
+                                        : (a.row & 0xFF) < (b.row & 0xFF);
   });
   Jet2WrittenIndex w;
   w.entries = static_cast<std::uint32_t>(entries.size());
@@ -164,9 +167,11 @@ Jet2WrittenIndex writeJet2Index(PageOutput& out, std::uint32_t owner, std::uint1
   // One node above the leaves: each key is the first key of the leaf to its
   // right, preceded by the leaf to its left; the last leaf ends the page.
   std::size_t space = L::kIndexSlots + 4 + 2;  // last child and the end slot
-  for (std::size_t k = 1; k < cuts.size(); ++k) space += 4 + 1 + groups[cuts[k].first].key.size() + 2;
+  for (std::size_t k = 1; k < cuts.size(); ++k)
+    space += 4 + 1 + groups[cuts[k].first].key.size() + 2;
   if (space > L::kPageSize) {
-    throw unsupported(what, "an index needs a third level, which no Jet 2.0 file of the corpus shows");
+    throw unsupported(what,
+                      "an index needs a third level, which no Jet 2.0 file of the corpus shows");
   }
   const std::uint32_t node = out.allocate();
   ByteBuffer b = indexPage(L::kPageIndexNode, node, owner, number);

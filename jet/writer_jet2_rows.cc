@@ -15,34 +15,53 @@ namespace L = layout::jet2;
 
 std::uint8_t fixedWidth(ColumnType t) {
   switch (t) {
-    case ColumnType::Boolean: return 0;
-    case ColumnType::Byte: return 1;
-    case ColumnType::Integer: return 2;
+    case ColumnType::Boolean:
+      return 0;
+    case ColumnType::Byte:
+      return 1;
+    case ColumnType::Integer:
+      return 2;
     case ColumnType::Long:
-    case ColumnType::Single: return 4;
+    case ColumnType::Single:
+      return 4;
     case ColumnType::Currency:
     case ColumnType::Double:
-    case ColumnType::DateTime: return 8;
-    default: return 0;
+    case ColumnType::DateTime:
+      return 8;
+    default:
+      return 0;
   }
 }
 
 bool isFixed(ColumnType t) { return t <= ColumnType::DateTime; }
 
-void putFixedValue(ByteBuffer& row, std::size_t at, ColumnType t, const Value& v, const std::string& what) {
+void putFixedValue(ByteBuffer& row, std::size_t at, ColumnType t, const Value& v,
+                   const std::string& what) {
   bool ok = true;
   switch (t) {
     case ColumnType::Byte:
-      if (const auto* x = std::get_if<std::uint8_t>(&v)) putU8(row, at, *x); else ok = false;
+      if (const auto* x = std::get_if<std::uint8_t>(&v))
+        putU8(row, at, *x);
+      else
+        ok = false;
       break;
     case ColumnType::Integer:
-      if (const auto* x = std::get_if<std::int16_t>(&v)) putU16(row, at, static_cast<std::uint16_t>(*x)); else ok = false;
+      if (const auto* x = std::get_if<std::int16_t>(&v))
+        putU16(row, at, static_cast<std::uint16_t>(*x));
+      else
+        ok = false;
       break;
     case ColumnType::Long:
-      if (const auto* x = std::get_if<std::int32_t>(&v)) putU32(row, at, static_cast<std::uint32_t>(*x)); else ok = false;
+      if (const auto* x = std::get_if<std::int32_t>(&v))
+        putU32(row, at, static_cast<std::uint32_t>(*x));
+      else
+        ok = false;
       break;
     case ColumnType::Currency:
-      if (const auto* x = std::get_if<Currency>(&v)) putU64(row, at, static_cast<std::uint64_t>(x->scaled)); else ok = false;
+      if (const auto* x = std::get_if<Currency>(&v))
+        putU64(row, at, static_cast<std::uint64_t>(x->scaled));
+      else
+        ok = false;
       break;
     case ColumnType::Single:
       if (const auto* x = std::get_if<float>(&v)) {
@@ -54,10 +73,16 @@ void putFixedValue(ByteBuffer& row, std::size_t at, ColumnType t, const Value& v
       }
       break;
     case ColumnType::Double:
-      if (const auto* x = std::get_if<double>(&v)) putF64(row, at, *x); else ok = false;
+      if (const auto* x = std::get_if<double>(&v))
+        putF64(row, at, *x);
+      else
+        ok = false;
       break;
     case ColumnType::DateTime:
-      if (const auto* x = std::get_if<DateTime>(&v)) putF64(row, at, x->oaDate); else ok = false;
+      if (const auto* x = std::get_if<DateTime>(&v))
+        putF64(row, at, x->oaDate);
+      else
+        ok = false;
       break;
     default:
       ok = false;
@@ -83,7 +108,8 @@ Jet2Table planJet2Table(const TableDef& def, const std::string& what, std::uint1
     }
     encodeJet3Text(c.name, codePage, where);
     if (c.type > ColumnType::Memo || c.type < ColumnType::Boolean) {
-      throw unsupported(where, "Jet 2.0 has no " + columnTypeName(c.type) + " type, so the column cannot be kept");
+      throw unsupported(where, "Jet 2.0 has no " + columnTypeName(c.type) +
+                                   " type, so the column cannot be kept");
     }
     if ((c.flags & kColumnAutoLong) && c.type != ColumnType::Long) {
       throw unsupported(where, "a Jet 2.0 counter column must be a Long");
@@ -91,16 +117,19 @@ Jet2Table planJet2Table(const TableDef& def, const std::string& what, std::uint1
     Jet2Column j;
     j.type = c.type;
     if (isFixed(c.type)) {
-      if (bit >= 128) throw unsupported(where, "a Jet 2.0 table holds at most 127 fixed-size columns");
+      if (bit >= 128)
+        throw unsupported(where, "a Jet 2.0 table holds at most 127 fixed-size columns");
       j.fixed = true;
       j.offset = offset;
       j.bit = bit++;
       j.size = fixedWidth(c.type);
       offset = static_cast<std::uint16_t>(offset + j.size);
       j.hcolumn = static_cast<std::uint32_t>(L::kFixedPositionBase + j.offset) |
-                  (static_cast<std::uint32_t>(j.bit) << 16) | (static_cast<std::uint32_t>(j.size) << 24);
+                  (static_cast<std::uint32_t>(j.bit) << 16) |
+                  (static_cast<std::uint32_t>(j.size) << 24);
     } else {
-      if (var >= 127) throw unsupported(where, "a Jet 2.0 table holds at most 127 variable-size columns");
+      if (var >= 127)
+        throw unsupported(where, "a Jet 2.0 table holds at most 127 variable-size columns");
       j.varIndex = var++;
       if (isLongValue(c.type)) {
         j.size = L::kLongValueSize;
@@ -114,7 +143,8 @@ Jet2Table planJet2Table(const TableDef& def, const std::string& what, std::uint1
       }
       const std::uint8_t number = static_cast<std::uint8_t>(~j.varIndex);
       j.hcolumn = static_cast<std::uint32_t>(L::kVarPositionBase - j.varIndex) |
-                  (static_cast<std::uint32_t>(number) << 16) | (static_cast<std::uint32_t>(j.size) << 24);
+                  (static_cast<std::uint32_t>(number) << 16) |
+                  (static_cast<std::uint32_t>(j.size) << 24);
     }
     t.columns.push_back(j);
   }
@@ -202,7 +232,8 @@ ByteBuffer encodeJet2Row(const Jet2Table& t, const Row& row, Jet2LongValues& lon
       content = encodeJet3Text(*s, codePage, where);
       if (c.type == ColumnType::Text && content.size() > c.size) {
         throw unsupported(where, "a text of " + std::to_string(content.size()) +
-                                     " characters is longer than the column's " + std::to_string(c.size));
+                                     " characters is longer than the column's " +
+                                     std::to_string(c.size));
       }
     } else if (const auto* b = std::get_if<Bytes>(&v)) {
       if (c.type != ColumnType::Binary && c.type != ColumnType::OLE) {
@@ -211,10 +242,12 @@ ByteBuffer encodeJet2Row(const Jet2Table& t, const Row& row, Jet2LongValues& lon
       content.assign(b->begin(), b->end());
       if (c.type == ColumnType::Binary && content.size() > c.size) {
         throw unsupported(where, "a binary value of " + std::to_string(content.size()) +
-                                     " bytes is longer than the column's " + std::to_string(c.size));
+                                     " bytes is longer than the column's " +
+                                     std::to_string(c.size));
       }
     } else {
-      throw unsupported(where, "a value does not match its column's type " + columnTypeName(c.type));
+      throw unsupported(where,
+                        "a value does not match its column's type " + columnTypeName(c.type));
     }
     if (content.empty()) {
       // Jet 2.0 stores an empty field as no field: the reader gives null.
@@ -240,11 +273,14 @@ ByteBuffer encodeJet2Row(const Jet2Table& t, const Row& row, Jet2LongValues& lon
   starts[stored] = out.size();
   const std::size_t length = out.size() + stored + 1 + 1 + maskBytes;
   if (stored > 0 && length > L::kRowMaxShortLength) {
-    throw unsupported(what, "a row of " + std::to_string(length) +
-                                " bytes; no Jet 2.0 file shows a row longer than 256 bytes with variable columns");
+    throw unsupported(
+        what,
+        "a row of " + std::to_string(length) +
+            " bytes; no Jet 2.0 file shows a row longer than 256 bytes with variable columns");
   }
   if (length > L::kPageSize - L::kDataSlots - 2) {
-    throw unsupported(what, "a row of " + std::to_string(length) + " bytes does not fit a Jet 2.0 page");
+    throw unsupported(what,
+                      "a row of " + std::to_string(length) + " bytes does not fit a Jet 2.0 page");
   }
   for (std::size_t k = stored + 1; k-- > 0;) addU8(out, static_cast<std::uint8_t>(starts[k]));
   addU8(out, static_cast<std::uint8_t>(stored));

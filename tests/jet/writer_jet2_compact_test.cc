@@ -68,7 +68,8 @@ TEST_P(ToJet2, TheCheckPassesAndOurReaderSeesEveryValueInA20File) {
 // What a reader prints for a file, with the file's name taken out.
 std::string refusalOf(const std::string& command, const std::string& file) {
   std::string out = writer_test::run(command + " " + shellQuote(file)).out;
-  for (std::size_t at; (at = out.find(file)) != std::string::npos;) out.replace(at, file.size(), "FILE");
+  for (std::size_t at; (at = out.find(file)) != std::string::npos;)
+    out.replace(at, file.size(), "FILE");
   return out;
 }
 
@@ -91,7 +92,8 @@ TEST_P(ToJet2, MdbtoolsAndMdbReaderRefuseItAsTheyRefuseAccessMadeJet2Files) {
     EXPECT_NE(ours.find("Wrong page type. Expected 0 but received 1"), std::string::npos) << ours;
     for (const char* made : kAccessMade) {
       const std::string theirs = refusalOf(node, corpus::path(made));
-      EXPECT_NE(theirs.find("Wrong page type. Expected 0 but received 1"), std::string::npos) << made;
+      EXPECT_NE(theirs.find("Wrong page type. Expected 0 but received 1"), std::string::npos)
+          << made;
     }
   }
 }
@@ -100,19 +102,21 @@ TEST_P(ToJet2, MdbtoolsAndMdbReaderRefuseItAsTheyRefuseAccessMadeJet2Files) {
 // for the others).
 INSTANTIATE_TEST_SUITE_P(
     Corpus, ToJet2,
-    ::testing::Values("jet2-access20-dbstructwizard-wzstruc2.mda", "jet2-crystalreports-craze-sample.mdb",
-                      "jet3-jackcess-compIndexTest-access97.mdb", "jet3-jackcess-delColTest-access97.mdb",
-                      "jet3-jackcess-delTest-access97.mdb", "jet3-jackcess-encrypt-db97-enc.mdb",
-                      "jet3-jackcess-overflowTest-access97.mdb", "jet3-jackcess-queryTest-access97.mdb",
-                      "jet3-mission-contourbl-copy.mdb", "jet3-mission-contourbl.mdb",
-                      "jet3-mission-contourcdu.mdb", "jet3-opf-access97.mdb", "jet3-pecl-mdbtools-test.mdb",
-                      "jet3-psc-automailer-data.mdb", "jet3-psc-lockwood-test.mdb",
-                      "jet3-psc-maclucas-northwind-small.mdb", "jet3-psc-webserver-db.mdb",
-                      "jet3-vb6-biblio-dblist.mdb", "jet3-mission-system.mdw", "jet4-jackcess-adox.mdb",
-                      "jet4-jackcess-emptyJet4.mdb"));
+    ::testing::Values(
+        "jet2-access20-dbstructwizard-wzstruc2.mda", "jet2-crystalreports-craze-sample.mdb",
+        "jet3-jackcess-compIndexTest-access97.mdb", "jet3-jackcess-delColTest-access97.mdb",
+        "jet3-jackcess-delTest-access97.mdb", "jet3-jackcess-encrypt-db97-enc.mdb",
+        "jet3-jackcess-overflowTest-access97.mdb", "jet3-jackcess-queryTest-access97.mdb",
+        "jet3-mission-contourbl-copy.mdb", "jet3-mission-contourbl.mdb",
+        "jet3-mission-contourcdu.mdb", "jet3-opf-access97.mdb", "jet3-pecl-mdbtools-test.mdb",
+        "jet3-psc-automailer-data.mdb", "jet3-psc-lockwood-test.mdb",
+        "jet3-psc-maclucas-northwind-small.mdb", "jet3-psc-webserver-db.mdb",
+        "jet3-vb6-biblio-dblist.mdb", "jet3-mission-system.mdw", "jet4-jackcess-adox.mdb",
+        "jet4-jackcess-emptyJet4.mdb"));
 
 TEST(Jet2RoundTrip, TwoToFourToThreeToTwoKeepsEveryValue) {
-  for (const char* source : {"jet2-crystalreports-craze-sample.mdb", "jet2-access20-dbstructwizard-wzstruc2.mda"}) {
+  for (const char* source :
+       {"jet2-crystalreports-craze-sample.mdb", "jet2-access20-dbstructwizard-wzstruc2.mda"}) {
     Scratch dir;
     const std::string four = dir.file("4.mdb"), three = dir.file("3.mdb"), two = dir.file("2.mdb");
     compactDatabase(corpus::path(source), four, kCompactJet40);
@@ -132,7 +136,8 @@ TEST(Jet2Keys, EveryKeyOfTheAccessMadeFilesIsTheOneOurEncoderMakes) {
     EXPECT_TRUE(r.ok()) << made << ": " << (r.problems.empty() ? "" : r.problems.front());
     EXPECT_GT(r.indexEntries, 1000u) << made;
     // The timetable file holds accented names, which are refused, not guessed.
-    if (std::string(made).find("sighor") == std::string::npos) EXPECT_EQ(r.unverifiedKeys, 0u) << made;
+    if (std::string(made).find("sighor") == std::string::npos)
+      EXPECT_EQ(r.unverifiedKeys, 0u) << made;
   }
 }
 
@@ -156,10 +161,12 @@ TEST_F(Jet2Structure, PageZeroHoldsTheBytesEveryAccessMadeFileHolds) {
   for (const char* made : kAccessMade) {
     const auto theirs = fileBytes(corpus::path(made));
     EXPECT_EQ(ours[0], theirs[0]) << made;
-    EXPECT_TRUE(std::equal(ours.begin() + 0x400, ours.begin() + 0x800, theirs.begin() + 0x400)) << made;
+    EXPECT_TRUE(std::equal(ours.begin() + 0x400, ours.begin() + 0x800, theirs.begin() + 0x400))
+        << made;
     // Page 1: its type and nothing else.
     EXPECT_EQ(ours[2048], theirs[2048]) << made;
-    EXPECT_TRUE(std::all_of(ours.begin() + 2049, ours.begin() + 4096, [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(std::all_of(ours.begin() + 2049, ours.begin() + 4096,
+                            [](std::uint8_t b) { return b == 0; }));
   }
 }
 
@@ -170,7 +177,8 @@ TEST_F(Jet2Structure, TheSystemDefinitionPagesAndPageTypesAreAccesss) {
     const std::size_t at = p * 2048;
     EXPECT_EQ(ours[at], 0x05) << p;
     // Type, own page number and the system mark as Access writes them.
-    EXPECT_TRUE(std::equal(ours.begin() + at + 4, ours.begin() + at + 12, theirs.begin() + at + 4)) << p;
+    EXPECT_TRUE(std::equal(ours.begin() + at + 4, ours.begin() + at + 12, theirs.begin() + at + 4))
+        << p;
     // As many indexes as Access's, each with a root.
     for (std::size_t k = 0; k < 3; ++k) {
       const std::size_t e = at + 0x2C + 20 * k;
@@ -179,13 +187,15 @@ TEST_F(Jet2Structure, TheSystemDefinitionPagesAndPageTypesAreAccesss) {
   }
   for (std::size_t p = 2; p < ours.size() / 2048; ++p) {
     const std::uint8_t t = ours[p * 2048];
-    EXPECT_TRUE(t == 0x03 || t == 0x04 || t == 0x05 || t == 0x06 || t == 0x08) << "page " << p << " type " << int(t);
+    EXPECT_TRUE(t == 0x03 || t == 0x04 || t == 0x05 || t == 0x06 || t == 0x08)
+        << "page " << p << " type " << int(t);
     EXPECT_EQ(ours[p * 2048 + 1], 0) << p;
   }
 }
 
 // Rows of a catalog table as text, keeping the named columns.
-std::vector<std::string> rowsOf(const Database& db, const std::string& table, std::vector<std::string> columns,
+std::vector<std::string> rowsOf(const Database& db, const std::string& table,
+                                std::vector<std::string> columns,
                                 const std::function<bool(const Row&, const TableDef&)>& keep) {
   const TableDef def = db.tableDef(table);
   std::vector<std::size_t> at;
@@ -218,21 +228,25 @@ std::int64_t number(const Value& v) {
   return -1;
 }
 
-bool catalogTable(const Row& row, const TableDef&) { const auto id = number(row[0]); return id >= 3 && id <= 8; }
+bool catalogTable(const Row& row, const TableDef&) {
+  const auto id = number(row[0]);
+  return id >= 3 && id <= 8;
+}
 
 TEST_F(Jet2Structure, CatalogTablesHaveAccesssColumnsAndIndexes) {
   const auto ours = Database::open(ours_);
   for (const char* made : kAccessMade) {
     const auto theirs = Database::open(corpus::path(made));
-    const std::vector<std::string> columns = {"ObjectId", "Name", "Hcolumn", "Coltyp", "FAutoincrement",
-                                              "FDisallowNull", "CodePage", "LanguageId", "Country",
-                                              "FRestricted", "PresentationOrder"};
+    const std::vector<std::string> columns = {
+        "ObjectId", "Name",       "Hcolumn", "Coltyp",      "FAutoincrement",   "FDisallowNull",
+        "CodePage", "LanguageId", "Country", "FRestricted", "PresentationOrder"};
     EXPECT_EQ(rowsOf(*ours, "MSysColumns", columns, catalogTable),
               rowsOf(*theirs, "MSysColumns", columns, catalogTable))
         << made;
-    const std::vector<std::string> indexes = {"ObjectId", "Name", "Idxid", "Operation", "Rgkeyd", "Rglocale",
-                                              "FUnique", "FPrimary", "FDisallowAnyNull", "FExcludeAllNull",
-                                              "FClustered"};
+    const std::vector<std::string> indexes = {"ObjectId",        "Name",      "Idxid",
+                                              "Operation",       "Rgkeyd",    "Rglocale",
+                                              "FUnique",         "FPrimary",  "FDisallowAnyNull",
+                                              "FExcludeAllNull", "FClustered"};
     EXPECT_EQ(rowsOf(*ours, "MSysIndexes", indexes, catalogTable),
               rowsOf(*theirs, "MSysIndexes", indexes, catalogTable))
         << made;
@@ -246,8 +260,9 @@ TEST_F(Jet2Structure, SystemObjectsAreTheOnesAccessMade) {
     return (id >= 3 && id <= 8) || id == kTablesContainerId || id == kDatabasesContainerId ||
            id == kRelationshipsContainerId || id == kMSysDbId;
   };
-  const std::vector<std::string> columns = {"Id", "ParentId", "Name", "Type", "Flags", "CbFixed",
-                                            "CFixed", "CVar", "Owner", "DateCreate", "DateUpdate"};
+  const std::vector<std::string> columns = {"Id",    "ParentId",   "Name",      "Type",
+                                            "Flags", "CbFixed",    "CFixed",    "CVar",
+                                            "Owner", "DateCreate", "DateUpdate"};
   auto sorted = [](std::vector<std::string> v) {
     std::sort(v.begin(), v.end());
     return v;
@@ -273,18 +288,21 @@ std::string refusal(const std::string& source) {
   } catch (const Error& e) {
     message = e.what();
   }
-  for (const auto& f : std::filesystem::directory_iterator(std::filesystem::path(dst).parent_path())) {
+  for (const auto& f :
+       std::filesystem::directory_iterator(std::filesystem::path(dst).parent_path())) {
     ADD_FAILURE() << "left behind: " << f.path();
   }
   return message;
 }
 
 void expectAll(const std::string& m, std::initializer_list<const char*> parts) {
-  for (const char* p : parts) EXPECT_NE(m.find(p), std::string::npos) << "'" << p << "' missing in: " << m;
+  for (const char* p : parts)
+    EXPECT_NE(m.find(p), std::string::npos) << "'" << p << "' missing in: " << m;
 }
 
 TEST(Jet2Refusals, AGuidColumnFailsNamingTableAndColumn) {
-  expectAll(refusal("jet3-jackcess-test-access97.mdb"), {"table 'Table4'", "column 'data'", "no Guid type"});
+  expectAll(refusal("jet3-jackcess-test-access97.mdb"),
+            {"table 'Table4'", "column 'data'", "no Guid type"});
 }
 
 TEST(Jet2Refusals, AccessTwoThousandsType17FailsNamingTheColumn) {
@@ -293,7 +311,8 @@ TEST(Jet2Refusals, AccessTwoThousandsType17FailsNamingTheColumn) {
 }
 
 TEST(Jet2Refusals, AnAccentedIndexedTextFailsNamingTableColumnAndRow) {
-  expectAll(refusal("jet2-sighor-hor_udep-vb3app.mdb"), {"table 'M_Cursos'", "row 2", "column 'Nombre'"});
+  expectAll(refusal("jet2-sighor-hor_udep-vb3app.mdb"),
+            {"table 'M_Cursos'", "row 2", "column 'Nombre'"});
 }
 
 TEST(Jet2Refusals, AnEnforcedRelationshipFailsNamingIt) {
@@ -317,7 +336,8 @@ TEST(Jet2Refusals, AnotherCodePageFails) {
 
 TEST(Jet2Refusals, AnIndexedCharacterNoAccessKeyShowsFailsNamingTableColumnAndRow) {
   expectAll(refusal("jet4-oledb-excel-db.mdb"),
-            {"table 'MSysAccessStorage'", "row 16", "column 'Name'", "character 0x03", "no corpus file shows"});
+            {"table 'MSysAccessStorage'", "row 16", "column 'Name'", "character 0x03",
+             "no corpus file shows"});
 }
 
 // Hand-made tables through the writer itself.
@@ -327,7 +347,8 @@ WriterOptions jet2() {
   return o;
 }
 
-std::string writeRefusal(const TableDef& t, const std::vector<Row>& rows, WriterOptions o = jet2()) {
+std::string writeRefusal(const TableDef& t, const std::vector<Row>& rows,
+                         WriterOptions o = jet2()) {
   Scratch dir;
   try {
     DatabaseWriter w(dir.file("x.mdb"), o);
@@ -371,9 +392,11 @@ TEST(Jet2Refusals, NamesAndSizesBeyondJet2LimitsFail) {
 TEST(Jet2Refusals, AResultBeyondTheSizeLimitFailsNamingTableAndRow) {
   TableDef t;
   t.name = "Big";
-  t.columns = {writer_test::column("Id", ColumnType::Long, 0), writer_test::column("Pad", ColumnType::Text, 1, 200)};
+  t.columns = {writer_test::column("Id", ColumnType::Long, 0),
+               writer_test::column("Pad", ColumnType::Text, 1, 200)};
   std::vector<Row> rows;
-  for (std::int32_t i = 0; i < 2000; ++i) rows.push_back(Row{Value{i}, Value{std::string(200, 'x')}});
+  for (std::int32_t i = 0; i < 2000; ++i)
+    rows.push_back(Row{Value{i}, Value{std::string(200, 'x')}});
   WriterOptions o = jet2();
   o.maxFileSize = 256 * 1024;
   expectAll(writeRefusal(t, rows, o), {"table 'Big'", "row ", "grow past 262144 bytes", "Jet 2.0"});
@@ -384,9 +407,12 @@ TEST(Jet2Writer, BooleansLongValuesAndSharedKeysReadBackAndCheck) {
   const std::string path = dir.file("mixed.mdb");
   TableDef t;
   t.name = "Mixed";
-  t.columns = {writer_test::column("Id", ColumnType::Long, 0), writer_test::column("Flag", ColumnType::Boolean, 1),
-               writer_test::column("Group", ColumnType::Integer, 2), writer_test::column("Note", ColumnType::Memo, 3),
-               writer_test::column("Pic", ColumnType::OLE, 4), writer_test::column("Name", ColumnType::Text, 5, 40)};
+  t.columns = {writer_test::column("Id", ColumnType::Long, 0),
+               writer_test::column("Flag", ColumnType::Boolean, 1),
+               writer_test::column("Group", ColumnType::Integer, 2),
+               writer_test::column("Note", ColumnType::Memo, 3),
+               writer_test::column("Pic", ColumnType::OLE, 4),
+               writer_test::column("Name", ColumnType::Text, 5, 40)};
   PhysicalIndex byGroup;
   byGroup.columns = {{2, true}};
   PhysicalIndex byFlag;
@@ -449,10 +475,13 @@ TEST(Jet2Check, DamagedCopiesEndInAReportOrAnError) {
   int reported = 0;
   for (int round = 0; round < 40; ++round) {
     auto damaged = bytes;
-    for (int k = 0; k < 8; ++k) damaged[2048 + next() % (damaged.size() - 2048)] ^= static_cast<std::uint8_t>(1 + next() % 255);
+    for (int k = 0; k < 8; ++k)
+      damaged[2048 + next() % (damaged.size() - 2048)] ^=
+          static_cast<std::uint8_t>(1 + next() % 255);
     const std::string path = dir.file("damaged-" + std::to_string(round) + ".mdb");
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(damaged.data()),
-                                                static_cast<std::streamsize>(damaged.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(damaged.data()),
+               static_cast<std::streamsize>(damaged.size()));
     try {
       if (!checkDatabase(path).ok()) ++reported;
     } catch (const Error&) {
