@@ -77,6 +77,20 @@ void removeStaleTemporaries(const std::string& destination) {
 
 // The writer names its own (temporary) file in errors; the caller knows the destination.
 Error forDestination(const Error& e, const std::string& temp, const std::string& destination) {
+  // A refusal names the temporary file, which is gone by now: name the
+  // destination, and say the content cannot be written rather than read.
+  if (e.number() == kErrUnsupported) {
+    const std::string text = e.what(), head = "'" + temp, marker = "' cannot be read: ";
+    if (text.compare(0, head.size(), head) != 0) return e;
+    const std::string rest = text.substr(head.size());
+    const std::size_t at = rest.find(marker);
+    if (at == std::string::npos) return e;
+    std::string where = rest.substr(0, at);
+    if (where.compare(0, 2, ", ") == 0) where = where.substr(2);
+    return Error(kErrUnsupported, quoted(destination) + " cannot be written: " +
+                                      (where.empty() ? "" : where + ": ") +
+                                      rest.substr(at + marker.size()));
+  }
   if (e.number() != kErrWriteFailed) return e;
   std::string why = e.what();
   const std::string prefix = "Cannot write " + quoted(temp) + ": ";
@@ -204,7 +218,7 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
     const TableDef def = db.tableDef(e);
     auto rows = db.rows(def);
     const ObjectExtras x = extrasOf(e.id);
-    writer.addTable(generation == 3 ? asJet3(def, db.version()) : asJet4(def, db.version()), *rows,
+    writer.addTable(generation <= 3 ? asJet3(def, db.version()) : asJet4(def, db.version()), *rows,
                     TableObject{e.flags, db.properties(e), x.dateCreate, x.dateUpdate});
   }
   // Other objects, parents before children: containers first.
@@ -287,7 +301,7 @@ void compactDatabase(const std::string& source, const std::string& destination, 
       throw unsupported(source,
                         "version code " + std::to_string(versionCode) + " names no Jet version");
   }
-  if (target != JetVersion::Jet4 && target != JetVersion::Jet3) {
+  if (target != JetVersion::Jet4 && target != JetVersion::Jet3 && target != JetVersion::Jet2) {
     throw unsupported(source, "writing Jet " + versionText(target) + " files is not supported yet");
   }
   removeStaleTemporaries(destination);
@@ -296,6 +310,7 @@ void compactDatabase(const std::string& source, const std::string& destination, 
     WriterOptions wo;
     wo.codePage = db->header().codePage == 0 ? 1252 : db->header().codePage;
     if (target == JetVersion::Jet3) wo.generation = 3;
+    if (target == JetVersion::Jet2) wo.generation = 2;
     DatabaseWriter writer(temp, wo);
     copyContents(*db, writer, options, wo.generation);
     writer.finish();
