@@ -83,6 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "jet3-jackcess-compIndexTest-access97.mdb", "jet3-jackcess-overflowTest-access97.mdb",
                       "jet3-jackcess-queryTest-access97.mdb", "jet3-psc-maclucas-northwind-small.mdb",
                       "jet3-vb6-biblio-dblist.mdb", "jet3-pecl-mdbtools-test.mdb",
+                      // accented letters in indexed text
+                      "jet3-mdbtestdata-nwind.mdb", "jet3-psc-nwind-trimmed.mdb",
                       "jet4-jackcess-test-access2003.mdb", "jet4-jackcess-indexTest-access2003.mdb",
                       "jet4-jackcess-emptyJet4.mdb", "jet4-mdbtestdata-datetest.mdb"));
 
