@@ -1,4 +1,4 @@
-// checkDatabase: a consistency check of a Jet 4 file, read page by page and
+// checkDatabase: a consistency check of a Jet 3 or Jet 4 file, read page by page and
 // independent of the writer: every page has one owner (a table's data,
 // definition, index or long values, a usage map) or is free in the global
 // map; row slots lie inside their page; long values decode; every index tree
