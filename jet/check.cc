@@ -475,6 +475,13 @@ class Checker {
       std::unordered_map<std::uint32_t, Bytes> entries;
       guard(def.definitionPage, [&] { entries = checkTree(def, raw, i); });
       indexes.push_back(std::move(entries));
+      if (const std::uint16_t lcid = unknownSortOrder(def, def.physicalIndexes[i])) {
+        note(def.definitionPage,
+             "index " + std::to_string(i) + " of table '" + def.name + "' sorts text under sort order " +
+                 std::to_string(lcid) +
+                 ", whose keys are not made here: its entries are checked for order and one per "
+                 "row only (a compaction takes such keys from its source as Jet made them)");
+      }
     }
 
     // Rows: decoded through the reader (long values followed), each one's
@@ -524,6 +531,19 @@ class Checker {
       problem(def.definitionPage, "table '" + def.name + "' has " + std::to_string(live) +
                                       " live row slots but " + std::to_string(rows) + " rows");
     }
+  }
+
+  // The LCID of a text column of `index` under an order the encoder lacks, or 0.
+  static std::uint16_t unknownSortOrder(const TableDef& def, const PhysicalIndex& index) {
+    for (const IndexColumn& ic : index.columns) {
+      for (const Column& c : def.columns) {
+        if (c.number == ic.columnNumber && (c.type == ColumnType::Text || c.type == ColumnType::Memo) &&
+            c.sortOrder != kGeneralSortOrder) {
+          return c.sortOrder;
+        }
+      }
+    }
+    return 0;
   }
 
   // Removes the row's entry from `entries` after comparing its key.
