@@ -227,7 +227,8 @@ int generationOf(JetVersion v) {
 // Physical indexes whose text the writer cannot encode. Within one
 // generation their keys are taken from the source; across generations the
 // key format changes, so the compaction is refused.
-std::vector<std::size_t> indexesToCarry(const Database& db, const TableDef& def, int generation) {
+std::vector<std::size_t> indexesToCarry(const Database& db, const TableDef& def, int generation,
+                                        const std::string& temp) {
   std::vector<std::size_t> carry;
   for (std::size_t i = 0; i < def.physicalIndexes.size(); ++i) {
     for (const IndexColumn& ic : def.physicalIndexes[i].columns) {
@@ -240,13 +241,11 @@ std::vector<std::size_t> indexesToCarry(const Database& db, const TableDef& def,
         continue;
       }
       if (generationOf(db.version()) != generation) {
-        throw unsupported(db.path(), "table '" + def.name + "', column '" + c->name +
-                                         "' is indexed under sort order " +
-                                         sortOrderName(c->sortOrder) +
-                                         ": its keys can only be kept in a Jet " +
-                                         db.versionText() +
-                                         " result, and the writer makes keys for the General "
-                                         "order (1033) only");
+        // Named like the writer's refusals, so the caller names the destination.
+        throw unsupported(temp + ", table '" + def.name + "', column '" + c->name + "'",
+                          "the column is indexed under sort order " + sortOrderName(c->sortOrder) +
+                              ", whose keys can only be kept in a Jet " + db.versionText() +
+                              " result; the writer makes keys for the General order (1033) only");
       }
       carry.push_back(i);
       break;
@@ -272,7 +271,7 @@ class CarryingRows : public RowCursor {
 };
 
 void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptions& options,
-                  int generation, const std::string& folder) {
+                  int generation, const std::string& temp) {
   const auto extras = readObjectExtras(db);
   auto extrasOf = [&](std::int32_t id) {
     const auto it = extras.find(id);
@@ -285,12 +284,12 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
     const ObjectExtras x = extrasOf(e.id);
     TableObject object{e.flags, db.properties(e), x.dateCreate, x.dateUpdate};
     const TableDef target = generation == 3 ? asJet3(def, db.version()) : asJet4(def, db.version());
-    const std::vector<std::size_t> carry = indexesToCarry(db, def, generation);
+    const std::vector<std::size_t> carry = indexesToCarry(db, def, generation, temp);
     if (carry.empty()) {
       auto rows = db.rows(def);
       writer.addTable(target, *rows, object);
     } else {
-      SourceIndexKeys keys(db.file(), def, carry, options.carriedKeyMemory, folder);
+      SourceIndexKeys keys(db.file(), def, carry, options.carriedKeyMemory, folderOf(temp));
       CarryingRows rows(db.file(), def, keys);
       object.carriedKeys = &keys;
       writer.addTable(target, rows, object);
@@ -391,7 +390,7 @@ void compactDatabase(const std::string& source, const std::string& destination, 
       wo.sortVersion = db->header().sortVersion;
     }
     DatabaseWriter writer(temp, wo);
-    copyContents(*db, writer, options, wo.generation, folderOf(destination));
+    copyContents(*db, writer, options, wo.generation, temp);
     writer.finish();
     linkIntoPlace(temp, destination);
   } catch (const Error& e) {

@@ -34,7 +34,7 @@ const kRefused = [
 // fail with its message (a refusal is safe: no file is written).
 const kKnownRefusals = [
   ...["jet3-psc-smozgur-beginners2-data.mdb", "jet3-psc-smozgur-dbapp-data.mdb"].map((file) => ({
-    file, message: /table '[^']+', column '[^']+' is indexed under sort order 1055 \(Turkish\): its keys can only be kept in a Jet 3\.0 result/,
+    file, message: /table '[^']+', column '[^']+': the column is indexed under sort order 1055 \(Turkish\), whose keys can only be kept in a Jet 3\.0 result/,
     reason: "text columns indexed under the Turkish sort order (1055): Jet 3 keys of that order can be " +
       "taken over into a 3.0 result only, and the writer makes Jet 4 keys for the General order (1033) only",
   })),
