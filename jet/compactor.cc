@@ -240,7 +240,8 @@ std::vector<std::size_t> indexesToCarry(const Database& db, const TableDef& def,
           writerKnowsSortOrder(c->sortOrder)) {
         continue;
       }
-      if (generationOf(db.version()) != generation) {
+      // Carried keys need a Jet 3/4 source scanned as such.
+      if (generationOf(db.version()) != generation || generation < 3) {
         // Named like the writer's refusals, so the caller names the destination.
         throw unsupported(temp + ", table '" + def.name + "', column '" + c->name + "'",
                           "the column is indexed under sort order " + sortOrderName(c->sortOrder) +
@@ -283,7 +284,7 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
     const TableDef def = db.tableDef(e);
     const ObjectExtras x = extrasOf(e.id);
     TableObject object{e.flags, db.properties(e), x.dateCreate, x.dateUpdate};
-    const TableDef target = generation == 3 ? asJet3(def, db.version()) : asJet4(def, db.version());
+    const TableDef target = generation <= 3 ? asJet3(def, db.version()) : asJet4(def, db.version());
     const std::vector<std::size_t> carry = indexesToCarry(db, def, generation, temp);
     if (carry.empty()) {
       auto rows = db.rows(def);
@@ -375,7 +376,7 @@ void compactDatabase(const std::string& source, const std::string& destination, 
       throw unsupported(source,
                         "version code " + std::to_string(versionCode) + " names no Jet version");
   }
-  if (target != JetVersion::Jet4 && target != JetVersion::Jet3) {
+  if (target != JetVersion::Jet4 && target != JetVersion::Jet3 && target != JetVersion::Jet2) {
     throw unsupported(source, "writing Jet " + versionText(target) + " files is not supported yet");
   }
   removeStaleTemporaries(destination);
@@ -384,6 +385,7 @@ void compactDatabase(const std::string& source, const std::string& destination, 
     WriterOptions wo;
     wo.codePage = db->header().codePage == 0 ? 1252 : db->header().codePage;
     if (target == JetVersion::Jet3) wo.generation = 3;
+    if (target == JetVersion::Jet2) wo.generation = 2;
     // Both generations' page 0 hold an LCID; the sort version is Jet 4's own.
     if (db->header().sortOrder != 0) wo.sortOrder = db->header().sortOrder;
     if (target == JetVersion::Jet4 && db->version() == JetVersion::Jet4) {
