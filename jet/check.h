@@ -1,9 +1,11 @@
-// checkDatabase: a consistency check of a Jet 4 file, read page by page and
+// checkDatabase: a consistency check of a Jet 3 or Jet 4 file, read page by page and
 // independent of the writer: every page has one owner (a table's data,
 // definition, index or long values, a usage map) or is free in the global
 // map; row slots lie inside their page; long values decode; every index tree
 // is ordered and linked, holds exactly one entry per row of its table, and
-// each entry is the key the writer's encoder makes of that row.
+// each entry is the key the writer's encoder makes of that row (text under a
+// sort order the encoder lacks: order and one entry per row only, noted).
+// Jet 3 and Jet 4 share the walk; their offsets come from jet/layout/*.h.
 #pragma once
 
 #include <cstdint>

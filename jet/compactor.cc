@@ -16,7 +16,9 @@
 #include "jet/database_writer.h"
 #include "jet/error.h"
 #include "jet/page_file.h"
+#include "jet/table_scan.h"
 #include "jet/text.h"
+#include "jet/writer_keys_carried.h"
 
 namespace jet {
 namespace {
@@ -205,8 +207,72 @@ std::map<std::int32_t, ObjectExtras> readObjectExtras(const Database& db) {
   return out;
 }
 
+// The sort orders the writer makes text keys for (0: none given, General).
+bool writerKnowsSortOrder(std::uint16_t lcid) { return lcid == 0x0409 || lcid == 0; }
+
+std::string sortOrderName(std::uint16_t lcid) {
+  switch (lcid) {
+    case 1041: return "1041 (Japanese)";
+    case 1054: return "1054 (Thai)";
+    case 1055: return "1055 (Turkish)";
+    case 2052: return "2052 (Chinese, PRC)";
+    default: return std::to_string(lcid);
+  }
+}
+
+int generationOf(JetVersion v) {
+  return v == JetVersion::Jet4 ? 4 : v == JetVersion::Jet3 ? 3 : 2;
+}
+
+// Physical indexes whose text the writer cannot encode. Within one
+// generation their keys are taken from the source; across generations the
+// key format changes, so the compaction is refused.
+std::vector<std::size_t> indexesToCarry(const Database& db, const TableDef& def, int generation,
+                                        const std::string& temp) {
+  std::vector<std::size_t> carry;
+  for (std::size_t i = 0; i < def.physicalIndexes.size(); ++i) {
+    for (const IndexColumn& ic : def.physicalIndexes[i].columns) {
+      const Column* c = nullptr;
+      for (const Column& k : def.columns) {
+        if (k.number == ic.columnNumber) c = &k;
+      }
+      if (c == nullptr || (c->type != ColumnType::Text && c->type != ColumnType::Memo) ||
+          writerKnowsSortOrder(c->sortOrder)) {
+        continue;
+      }
+      // Carried keys need a Jet 3/4 source scanned as such.
+      if (generationOf(db.version()) != generation || generation < 3) {
+        // Named like the writer's refusals, so the caller names the destination.
+        throw unsupported(temp + ", table '" + def.name + "', column '" + c->name + "'",
+                          "the column is indexed under sort order " + sortOrderName(c->sortOrder) +
+                              ", whose keys can only be kept in a Jet " + db.versionText() +
+                              " result; the writer makes keys for the General order (1033) only");
+      }
+      carry.push_back(i);
+      break;
+    }
+  }
+  return carry;
+}
+
+// The source's rows in page order, telling the carried keys where each came from.
+class CarryingRows : public RowCursor {
+ public:
+  CarryingRows(const PageFile& file, const TableDef& def, SourceIndexKeys& keys)
+      : scan_(file, def), keys_(keys) {}
+  bool next(Row& row) override {
+    if (!scan_.next(row)) return false;
+    keys_.setRow(scan_.rowPointer());
+    return true;
+  }
+
+ private:
+  TableScan scan_;
+  SourceIndexKeys& keys_;
+};
+
 void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptions& options,
-                  int generation) {
+                  int generation, const std::string& temp) {
   const auto extras = readObjectExtras(db);
   auto extrasOf = [&](std::int32_t id) {
     const auto it = extras.find(id);
@@ -216,10 +282,19 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
     if (!e.isLocalTable() || writerOwnsTable(e.name)) continue;
     if (options.onTable) options.onTable(e.name);
     const TableDef def = db.tableDef(e);
-    auto rows = db.rows(def);
     const ObjectExtras x = extrasOf(e.id);
-    writer.addTable(generation <= 3 ? asJet3(def, db.version()) : asJet4(def, db.version()), *rows,
-                    TableObject{e.flags, db.properties(e), x.dateCreate, x.dateUpdate});
+    TableObject object{e.flags, db.properties(e), x.dateCreate, x.dateUpdate};
+    const TableDef target = generation <= 3 ? asJet3(def, db.version()) : asJet4(def, db.version());
+    const std::vector<std::size_t> carry = indexesToCarry(db, def, generation, temp);
+    if (carry.empty()) {
+      auto rows = db.rows(def);
+      writer.addTable(target, *rows, object);
+    } else {
+      SourceIndexKeys keys(db.file(), def, carry, options.carriedKeyMemory, folderOf(temp));
+      CarryingRows rows(db.file(), def, keys);
+      object.carriedKeys = &keys;
+      writer.addTable(target, rows, object);
+    }
   }
   // Other objects, parents before children: containers first.
   std::map<std::int32_t, std::int32_t> newId = {{kRootParentId, kRootParentId}};
@@ -311,8 +386,13 @@ void compactDatabase(const std::string& source, const std::string& destination, 
     wo.codePage = db->header().codePage == 0 ? 1252 : db->header().codePage;
     if (target == JetVersion::Jet3) wo.generation = 3;
     if (target == JetVersion::Jet2) wo.generation = 2;
+    // Both generations' page 0 hold an LCID; the sort version is Jet 4's own.
+    if (db->header().sortOrder != 0) wo.sortOrder = db->header().sortOrder;
+    if (target == JetVersion::Jet4 && db->version() == JetVersion::Jet4) {
+      wo.sortVersion = db->header().sortVersion;
+    }
     DatabaseWriter writer(temp, wo);
-    copyContents(*db, writer, options, wo.generation);
+    copyContents(*db, writer, options, wo.generation, temp);
     writer.finish();
     linkIntoPlace(temp, destination);
   } catch (const Error& e) {

@@ -7,6 +7,7 @@
 // compaction to the same destination once that process is gone.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -21,6 +22,9 @@ inline constexpr long kCompactJet40 = 64;
 struct CompactOptions {
   // Called before each table is copied; for progress displays.
   std::function<void(const std::string& table)> onTable;
+  // Memory for the index keys taken over from the source (text under a sort
+  // order the writer has no table for), per table; more is sorted on disk.
+  std::size_t carriedKeyMemory = 32u << 20;
 };
 
 // Throws jet::Error: 3204 when `destination` exists, the reader's errors for

@@ -238,7 +238,8 @@ TableDef relationshipsTable() {
 // Dense column numbers in the order of the given ones, variable-table
 // indexes and fixed offsets in column-number order, lengths and flags as
 // the types demand. Index columns are renumbered with the columns.
-TableDef normalise(const TableDef& in, const std::string& what, int generation = 4) {
+TableDef normalise(const TableDef& in, const std::string& what, int generation = 4,
+                   const CarriedKeys* carried = nullptr) {
   TableDef t = in;
   const std::size_t n = t.columns.size();
   if (n == 0) throw unsupported(what, "a table needs at least one column");
@@ -305,7 +306,9 @@ TableDef normalise(const TableDef& in, const std::string& what, int generation =
   if (!t.physicalIndexes.empty() && !unique) {
     throw unsupported(what, "the columns' numbers are not distinct, so the index columns are ambiguous");
   }
-  for (PhysicalIndex& p : t.physicalIndexes) {
+  for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
+    PhysicalIndex& p = t.physicalIndexes[r];
+    const bool keysGiven = carried != nullptr && carried->carries(r);
     if (p.columns.empty() || p.columns.size() > L::kRealMaxColumns) {
       throw unsupported(what, "an index has no columns or more than 10");
     }
@@ -315,7 +318,8 @@ TableDef normalise(const TableDef& in, const std::string& what, int generation =
       ic.columnNumber = it->second;
       // Keys can only be made for the General order; others have no known table.
       for (const Column& c : t.columns) {
-        if (c.number == ic.columnNumber && (c.type == ColumnType::Text || c.type == ColumnType::Memo) &&
+        if (!keysGiven && c.number == ic.columnNumber &&
+            (c.type == ColumnType::Text || c.type == ColumnType::Memo) &&
             c.sortOrder != kGeneralSortOrder) {
           throw unsupported(what + ", column '" + c.name + "'",
                             "the column is indexed under sort order " + std::to_string(c.sortOrder) +
@@ -530,7 +534,8 @@ struct DatabaseWriter::State {
   }
   double date(double d) const { return d != 0 ? d : options.creationDate; }
 
-  void writeTable(PendingTable& pt, RowCursor& rows, const std::string& what);
+  void writeTable(PendingTable& pt, RowCursor& rows, const std::string& what,
+                  CarriedKeys* carried = nullptr);
   void writeDefinition(const PendingTable& pt, const std::map<std::uint32_t, std::uint32_t>& pages);
   void addInheritedAces(std::int32_t objectId, std::int32_t parentId);
   void writeGlobalMap();
@@ -608,7 +613,8 @@ std::size_t columnPosition(const TableDef& t, std::uint16_t number) {
 
 }  // namespace
 
-void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const std::string& what) {
+void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const std::string& what,
+                                       CarriedKeys* carried) {
   const TableDef& t = pt.def;
   const RowShape shape = rowShape(t);
   TableLongValues longValues(out, format);
@@ -648,6 +654,7 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
       const PhysicalIndex& p = t.physicalIndexes[r];
       IndexEntry e{{}, pageNumber, slot};
       bool allNull = true, anyNull = false;
+      const bool keyGiven = carried != nullptr && carried->carries(r);
       for (const IndexColumn& ic : p.columns) {
         const std::size_t at = columnPosition(t, ic.columnNumber);
         const Column& c = t.columns[at];
@@ -657,10 +664,14 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
         } else {
           anyNull = true;
         }
+        if (keyGiven) continue;
         appendIndexKey(e.key, c.type, v, ic.ascending, what + ", column '" + c.name + "'",
                        options.generation, options.codePage);
       }
-      if (allNull && (p.flags & kIndexIgnoreNulls)) continue;
+      // A carried index has an entry exactly where the source had one.
+      if (keyGiven ? !carried->keyOfLastRow(r, e.key) : allNull && (p.flags & kIndexIgnoreNulls)) {
+        continue;
+      }
       e.nullKey = anyNull;
       entries[r]->add(std::move(e));
     }
@@ -789,7 +800,7 @@ void DatabaseWriter::State::writeGlobalMap() {
 
 void DatabaseWriter::State::writeHeader() {
   if (options.generation == 3) {
-    ByteBuffer p = jet3HeaderPage(options.codePage, kGeneralSortOrder);
+    ByteBuffer p = jet3HeaderPage(options.codePage, options.sortOrder);
     Rc4 rc4(layout::kMaskKey);
     rc4.apply(std::span(p).subspan(layout::kMaskOffset, layout::kMaskLengthJet3));
     out.write(0, p);
@@ -804,7 +815,8 @@ void DatabaseWriter::State::writeHeader() {
   for (std::uint32_t k = 0; k < 4; ++k) putU32(p, L::kDbSystemTdefs + 4 * k, kObjectsTdef + k);
   putU16(p, L::kDbCodePage, options.codePage);
   putU32(p, L::kDbEngineBuild, options.engineBuild);
-  putU16(p, L::kDbSortOrder, kGeneralSortOrder);
+  putU16(p, L::kDbSortOrder, options.sortOrder);
+  putU8(p, L::kDbSortVersion, options.sortVersion);
   putF64(p, L::kDbCreationDate, options.creationDate);
   // An empty password is stored as the date mask repeated.
   const double date = options.creationDate;
@@ -835,7 +847,8 @@ DatabaseWriter::DatabaseWriter(const std::string& path, WriterOptions options) {
   // The SID key depends only on page 0's inputs, so compute it now.
   ByteBuffer page0(L::kPageSize, 0);
   putU32(page0, L::kDbEngineBuild, s_->options.engineBuild);
-  putU16(page0, L::kDbSortOrder, kGeneralSortOrder);
+  putU16(page0, L::kDbSortOrder, s_->options.sortOrder);
+  putU8(page0, L::kDbSortVersion, s_->options.sortVersion);
   putF64(page0, L::kDbCreationDate, s_->options.creationDate);
   std::uint32_t key = static_cast<std::uint32_t>(page0[L::kDbCreationDate]) |
                       (static_cast<std::uint32_t>(page0[L::kDbCreationDate + 1]) << 8) |
@@ -894,7 +907,7 @@ std::uint32_t DatabaseWriter::addTable(const TableDef& def, RowCursor& rows,
   if (s_->finished) throw unsupported(s_->path, "the database is already complete");
   const std::string what = s_->path + ", table '" + def.name + "'";
   PendingTable pt;
-  pt.def = normalise(def, what, s_->options.generation);
+  pt.def = normalise(def, what, s_->options.generation, object.carriedKeys);
   pt.sourcePage = def.definitionPage;
   pt.facts.reals.resize(pt.def.physicalIndexes.size());
   pt.pageCount = s_->options.generation == 3
@@ -902,7 +915,7 @@ std::uint32_t DatabaseWriter::addTable(const TableDef& def, RowCursor& rows,
                                        s_->format.pageSize)
                      : definitionPages(buildDefinition(pt, {}).size());
   pt.firstPage = s_->out.allocate(pt.pageCount);
-  s_->writeTable(pt, rows, what);
+  s_->writeTable(pt, rows, what, object.carriedKeys);
   const std::int32_t id = static_cast<std::int32_t>(pt.firstPage);
   ObjectRow o;
   o.id = id;

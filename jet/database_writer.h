@@ -23,6 +23,10 @@ namespace jet {
 struct WriterOptions {
   double creationDate = 0;           // OLE date; 0 means now
   std::uint16_t codePage = 1252;
+  // The database's sort order on page 0 (its LCID and, in Jet 4, the sort
+  // version byte). Text columns keep their own.
+  std::uint16_t sortOrder = 0x0409;
+  std::uint8_t sortVersion = 0;
   // 4: Jet 4 (Access 2000-2003); 3: Jet 3 (Access 97), whose text columns
   // count their lengths in characters and store text in codePage; 2: Jet 2.0
   // (Access 2.0), text as in Jet 3 (jet/writer_jet2.h).
@@ -35,11 +39,24 @@ struct WriterOptions {
   std::uint64_t maxFileSize = 0;
 };
 
+// Index keys Jet made, for text under a sort order the writer has no table
+// for; a compaction within one generation takes them from its source.
+class CarriedKeys {
+ public:
+  virtual ~CarriedKeys() = default;
+  // Whether physical index `index` of the table takes its keys from here.
+  virtual bool carries(std::size_t index) const = 0;
+  // The key of the row the table's cursor returned last; false when that
+  // row has no entry in the index.
+  virtual bool keyOfLastRow(std::size_t index, std::vector<std::uint8_t>& key) = 0;
+};
+
 // What MSysObjects holds for a table beyond its definition.
 struct TableObject {
   std::int32_t flags = 0;            // MSysObjects.Flags (2 = an Access system table)
   std::vector<PropertyMap> properties;  // the table's own map and its columns' maps
   double dateCreate = 0, dateUpdate = 0;  // 0: the database's creation date
+  CarriedKeys* carriedKeys = nullptr;  // keys for the indexes it carries
 };
 
 // Any other catalog object (container, form, report, module, document):

@@ -1,5 +1,6 @@
 #include "jet/writer_collation.h"
 
+#include <array>
 #include <cassert>
 #include <mutex>
 #include <string_view>
@@ -93,6 +94,23 @@ CharCode surrogate(char16_t c) {
   return code;
 }
 
+// A code is one byte when some character's whole inline part is that byte,
+// else a lead byte and the byte after it. Every accented ligature of the
+// table has one accent code per code found this way.
+void countPositions(std::vector<CharCode>& all) {
+  std::array<bool, 256> single{};
+  for (const CharCode& c : all) {
+    if (c.inlineBytes.size() == 1) single[static_cast<std::uint8_t>(c.inlineBytes[0])] = true;
+  }
+  for (CharCode& c : all) {
+    std::uint8_t n = 0;
+    for (std::size_t i = 0; i < c.inlineBytes.size(); ++n) {
+      i += single[static_cast<std::uint8_t>(c.inlineBytes[i])] ? 1 : 2;
+    }
+    c.positions = n;
+  }
+}
+
 const std::vector<CharCode>& table() {
   static const std::vector<CharCode> codes = [] {
     std::vector<CharCode> base, ext, all;
@@ -109,6 +127,7 @@ const std::vector<CharCode>& table() {
         all.push_back(next < ext.size() ? ext[next++] : CharCode{});
       }
     }
+    countPositions(all);
     return all;
   }();
   return codes;

@@ -26,6 +26,9 @@ struct CharCode {
   std::string unprintableBytes;
   std::uint8_t modifier = 0;
   std::uint8_t crazyFlag = 0;
+  // Letters the inline bytes stand for: a ligature or a letter that sorts as
+  // two ('ß' as "ss") takes two positions in the extra and unprintable codes.
+  std::uint8_t positions = 0;
 };
 
 // The codes of one UTF-16 unit.

@@ -1,7 +1,13 @@
 // General 97, the text order of Jet 3 files (LCID 1033): one entry per byte
 // of code page 1252. Facts from the table published in the Jackcess project
-// (see NOTICE); "S" entries give the inline key bytes, "I" entries an inline
+// (see NOTICE), checked against every text key of the Jet 3 corpus files
+// (tests/jet/writer_jet3_keys_test.cc). "S" entries give inline key bytes,
+// "G" the same for a letter the accent codes count, "I" an inline
 // part and an accent code, "X" nothing.
+//
+// A key is the inline bytes, then either 0x00 or, when some letter is
+// accented, a stream of nibbles: 0, per accented letter one placeholder 2 for
+// each "G" letter since the previous accented one and its accent code, 0.
 #include <array>
 #include <string_view>
 
@@ -12,48 +18,84 @@
 namespace jet {
 namespace {
 
+// NUL is 0x10 like the other control characters: Access 97 stored that for
+// "Lock\0" in MSysModules2 of three corpus files.
 constexpr std::array<std::string_view, 256> kGeneral97 = {
-    "X",      "S10",    "S10",    "S10",    "S10",    "S10",    "S10",    "S10",
-    "S10",    "S11",    "S10",    "S10",    "S10",    "S10",    "S10",    "S10",
-    "S10",    "S10",    "S10",    "S10",    "S10",    "S10",    "S10",    "S10",
-    "S10",    "S10",    "S10",    "S10",    "S10",    "S10",    "S10",    "S10",
-    "S11",    "S12",    "S13",    "S14",    "S15",    "S16",    "S17",    "S18",
-    "S19",    "S1A",    "S1B",    "S1C",    "S1D",    "S1E",    "S1F",    "S20",
-    "S56",    "S57",    "S58",    "S59",    "S5A",    "S5B",    "S5C",    "S5D",
-    "S5E",    "S5F",    "S21",    "S22",    "S23",    "S24",    "S25",    "S26",
-    "S27",    "S60",    "S61",    "S62",    "S64",    "S66",    "S67",    "S68",
-    "S69",    "S6A",    "S6B",    "S6C",    "S6D",    "S6F",    "S70",    "S72",
-    "S73",    "S74",    "S75",    "S76",    "S77",    "S78",    "S7A",    "S7B",
-    "S7C",    "S7D",    "S7E",    "S28",    "S29",    "S2A",    "S2B",    "S2C",
-    "S2D",    "S60",    "S61",    "S62",    "S64",    "S66",    "S67",    "S68",
-    "S69",    "S6A",    "S6B",    "S6C",    "S6D",    "S6F",    "S70",    "S72",
-    "S73",    "S74",    "S75",    "S76",    "S77",    "S78",    "S7A",    "S7B",
-    "S7C",    "S7D",    "S7E",    "S2E",    "S2F",    "S30",    "S31",    "S10",
-    "S10",    "S10",    "S18",    "S32",    "S13",    "S33",    "S34",    "S35",
-    "S36",    "S37",    "I76,A0", "S18",    "S7266",  "S10",    "S10",    "S10",
-    "S10",    "S18",    "S18",    "S13",    "S13",    "S38",    "S1E",    "S1E",
-    "S39",    "S3A",    "I76,A0", "S18",    "S7266",  "S10",    "S10",    "I7D,60",
-    "S11",    "S3B",    "S3C",    "S3D",    "S3E",    "S3F",    "S40",    "S41",
-    "S42",    "S43",    "S44",    "S13",    "S45",    "S1E",    "S46",    "S47",
-    "S48",    "S49",    "S58",    "S59",    "S4A",    "S4B",    "S4C",    "S4D",
-    "S4E",    "S57",    "S4F",    "S13",    "S50",    "S51",    "S52",    "S53",
-    "I60,30", "I60,40", "I60,50", "I60,70", "I60,60", "I60,80", "S6066",  "I62,90",
-    "I66,30", "I66,40", "I66,50", "I66,60", "I6A,30", "I6A,40", "I6A,50", "I6A,60",
-    "S65",    "I70,70", "I72,30", "I72,40", "I72,50", "I72,70", "I72,60", "S54",
-    "S81",    "I78,30", "I78,40", "I78,50", "I78,60", "I7D,40", "S7F",    "S7676",
-    "I60,30", "I60,40", "I60,50", "I60,70", "I60,60", "I60,80", "S6066",  "I62,90",
-    "I66,30", "I66,40", "I66,50", "I66,60", "I6A,30", "I6A,40", "I6A,50", "I6A,60",
-    "S65",    "I70,70", "I72,30", "I72,40", "I72,50", "I72,70", "I72,60", "S55",
-    "S81",    "I78,30", "I78,40", "I78,50", "I78,60", "I7D,40", "S7F",    "I7D,60",
+    "S10", "S10", "S10", "S10", "S10", "S10", "S10", "S10",
+    "S10", "S11", "S10", "S10", "S10", "S10", "S10", "S10",
+    "S10", "S10", "S10", "S10", "S10", "S10", "S10", "S10",
+    "S10", "S10", "S10", "S10", "S10", "S10", "S10", "S10",
+    "S11", "S12", "S13", "S14", "S15", "S16", "S17", "S18",
+    "S19", "S1A", "S1B", "S1C", "S1D", "S1E", "S1F", "S20",
+    "S56", "S57", "S58", "S59", "S5A", "S5B", "S5C", "S5D",
+    "S5E", "S5F", "S21", "S22", "S23", "S24", "S25", "S26",
+    "S27", "G60", "S61", "G62", "S64", "G66", "S67", "S68",
+    "S69", "G6A", "S6B", "S6C", "S6D", "S6F", "G70", "G72",
+    "S73", "S74", "S75", "G76", "S77", "G78", "S7A", "S7B",
+    "S7C", "G7D", "S7E", "S28", "S29", "S2A", "S2B", "S2C",
+    "S2D", "G60", "S61", "G62", "S64", "G66", "S67", "S68",
+    "S69", "G6A", "S6B", "S6C", "S6D", "S6F", "G70", "G72",
+    "S73", "S74", "S75", "G76", "S77", "G78", "S7A", "S7B",
+    "S7C", "G7D", "S7E", "S2E", "S2F", "S30", "S31", "S10",
+    "S10", "S10", "S18", "S32", "S13", "S33", "S34", "S35",
+    "S36", "S37", "I76,0A", "S18", "S7266", "S10", "S10", "S10",
+    "S10", "S18", "S18", "S13", "S13", "S38", "S1E", "S1E",
+    "S39", "S3A", "I76,0A", "S18", "S7266", "S10", "S10", "I7D,06",
+    "S11", "S3B", "S3C", "S3D", "S3E", "S3F", "S40", "S41",
+    "S42", "S43", "S44", "S13", "S45", "S1E", "S46", "S47",
+    "S48", "S49", "S58", "S59", "S4A", "S4B", "S4C", "S4D",
+    "S4E", "S57", "S4F", "S13", "S50", "S51", "S52", "S53",
+    "I60,03", "I60,04", "I60,05", "I60,07", "I60,06", "I60,08", "S6066", "I62,09",
+    "I66,03", "I66,04", "I66,05", "I66,06", "I6A,03", "I6A,04", "I6A,05", "I6A,06",
+    "S65", "I70,07", "I72,03", "I72,04", "I72,05", "I72,07", "I72,06", "S54",
+    "S81", "I78,03", "I78,04", "I78,05", "I78,06", "I7D,04", "S7F", "S7676",
+    "I60,03", "I60,04", "I60,05", "I60,07", "I60,06", "I60,08", "S6066", "I62,09",
+    "I66,03", "I66,04", "I66,05", "I66,06", "I6A,03", "I6A,04", "I6A,05", "I6A,06",
+    "S65", "I70,07", "I72,03", "I72,04", "I72,05", "I72,07", "I72,06", "S55",
+    "S81", "I78,03", "I78,04", "I78,05", "I78,06", "I7D,04", "S7F", "I7D,06",
 };
 
-int hexDigit(char c) { return c <= '9' ? c - '0' : c - 'A' + 10; }
+constexpr std::uint8_t kNibbleBound = 0x0, kNibblePlaceholder = 0x2;
+
+constexpr int hexDigit(char c) { return c <= '9' ? c - '0' : c - 'A' + 10; }
 
 void appendHex(ByteBuffer& key, std::string_view hex) {
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
     key.push_back(static_cast<std::uint8_t>(hexDigit(hex[i]) * 16 + hexDigit(hex[i + 1])));
   }
 }
+
+// Codes of the "G" letters. A character whose inline part spells several
+// letters (ß as "ss", Æ as "ae") counts each of them: Access 97 put
+// 11 placeholders before the umlaut of "Lebensmittelgroßmärkte", not 9.
+const std::array<bool, 256>& countedCodes() {
+  static const std::array<bool, 256> codes = [] {
+    std::array<bool, 256> out{};
+    for (std::string_view e : kGeneral97) {
+      if (e[0] == 'G') out[static_cast<std::uint8_t>(hexDigit(e[1]) * 16 + hexDigit(e[2]))] = true;
+    }
+    return out;
+  }();
+  return codes;
+}
+
+class Nibbles {
+ public:
+  bool empty() const { return count_ == 0; }
+  void add(std::uint8_t v) {
+    if (count_ % 2 == 0) {
+      bytes_.push_back(static_cast<std::uint8_t>(v << 4));
+    } else {
+      bytes_.back() = static_cast<std::uint8_t>(bytes_.back() | (v & 0x0F));
+    }
+    ++count_;
+  }
+  const ByteBuffer& bytes() const { return bytes_; }
+
+ private:
+  ByteBuffer bytes_;
+  std::size_t count_ = 0;
+};
 
 }  // namespace
 
@@ -67,17 +109,28 @@ void appendGeneral97TextKey(ByteBuffer& key, const std::string& utf8, std::uint1
   std::size_t n = std::min<std::size_t>(bytes.size(), 255);
   while (n > 0 && bytes[n - 1] == ' ') --n;
   const std::size_t from = key.size();
+  Nibbles accents;
+  std::size_t plainLetters = 0;  // "G" letters since the last accented one
   for (std::size_t i = 0; i < n; ++i) {
     const std::string_view e = kGeneral97[bytes[i]];
     if (e[0] == 'X') continue;
-    if (e[0] == 'I') {
-      // Accented letters add a nibble stream of accent codes whose exact
-      // placement no corpus key has confirmed yet.
-      throw unsupported(what, "an indexed text holds an accented letter, whose Jet 3 key cannot be written yet");
+    const std::size_t comma = e.find(',');
+    const std::size_t at = key.size();
+    appendHex(key, e.substr(1, comma == std::string_view::npos ? std::string_view::npos : comma - 1));
+    if (e[0] != 'I') {
+      for (std::size_t k = at; k < key.size(); ++k) plainLetters += countedCodes()[key[k]] ? 1 : 0;
+    } else {
+      if (accents.empty()) accents.add(kNibbleBound);
+      for (; plainLetters > 0; --plainLetters) accents.add(kNibblePlaceholder);
+      accents.add(static_cast<std::uint8_t>(hexDigit(e.back())));
     }
-    appendHex(key, e.substr(1));
   }
-  key.push_back(0x00);
+  if (accents.empty()) {
+    key.push_back(0x00);
+  } else {
+    accents.add(kNibbleBound);
+    key.insert(key.end(), accents.bytes().begin(), accents.bytes().end());
+  }
   if (!ascending) {
     for (std::size_t i = from; i < key.size(); ++i) key[i] = static_cast<std::uint8_t>(~key[i]);
   }

@@ -121,13 +121,13 @@ bool appendGeneralTextKey(ByteBuffer& key, const std::u16string& input, bool asc
   const std::size_t from = key.size();
   ExtraCodes extra;
   ByteBuffer unprintable, crazy;
-  std::size_t position = 0;  // characters that produced inline bytes so far
+  std::size_t position = 0;  // letters the inline bytes so far stand for
   for (char16_t c : text) {
     const collation::CharCode& code = collation::codeOf(c);
     const std::size_t here = position;
     if (!code.inlineBytes.empty()) {
       key.insert(key.end(), code.inlineBytes.begin(), code.inlineBytes.end());
-      ++position;
+      position += code.positions;
     }
     if (code.kind == collation::CharClass::kSimple || code.kind == collation::CharClass::kIgnored) {
       continue;
@@ -140,8 +140,9 @@ bool appendGeneralTextKey(ByteBuffer& key, const std::u16string& input, bool asc
       }
       extra.used = true;
       if (!code.extraBytes.empty()) {
+        // One accent code per letter (a ligature has one for each).
         extra.bytes.insert(extra.bytes.end(), code.extraBytes.begin(), code.extraBytes.end());
-        ++extra.chars;
+        extra.chars += std::max<std::size_t>(1, code.positions);
       } else if (!extra.bytes.empty()) {
         extra.bytes.back() = static_cast<std::uint8_t>(extra.bytes.back() + code.modifier);
       } else {

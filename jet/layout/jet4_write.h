@@ -26,6 +26,7 @@ inline constexpr std::size_t kDbPassword = 0x42;       // 40 bytes, XOR the date
 inline constexpr std::size_t kDbPasswordLength = 40;
 inline constexpr std::size_t kDbEngineBuild = 0x6A;    // u32
 inline constexpr std::size_t kDbSortOrder = 0x6E;      // u16 LCID, u8 id, u8 version
+inline constexpr std::size_t kDbSortVersion = 0x71;    // u8: 0 = General (legacy) and the others seen
 inline constexpr std::size_t kDbCreationDate = 0x72;   // f64
 inline constexpr std::size_t kDbSidKeyWalk = 0x42;     // 80 bytes folded into the SID key
 inline constexpr std::size_t kDbMarker = 0x98;         // u32 0x0654, clear text
