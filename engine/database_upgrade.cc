@@ -3,7 +3,7 @@
 #include <QFileInfo>
 
 #include "common/module1.h"
-#include "engine/database_compare.h"
+#include "engine/database_verify.h"
 #include "engine/file_ops.h"
 #include "engine/folders.h"
 #include "engine/run_error.h"
@@ -57,10 +57,11 @@ QString DatabaseUpgrade::compactChecked(const QString& src, const QString& targe
   const QFileInfo info(target);
   TemporaryFile temp(temporaryPathBeside(info.absolutePath(), info.fileName()));
   engine_.CompactDatabase(src.toStdString(), temp.path().toStdString(), versionCode);
-  if (auto difference = compareDatabases(src.toStdString(), temp.path().toStdString())) {
+  const auto differences = databaseDifferences(src.toStdString(), temp.path().toStdString(), 1);
+  if (!differences.empty()) {
     throw FileError(kErrPathFileAccess, "The compacted copy of '" + src +
                                             "' does not hold the same data: " +
-                                            QString::fromStdString(*difference));
+                                            QString::fromStdString(differences.front()));
   }
   const QString done = temp.path();
   temp.release();

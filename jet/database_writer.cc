@@ -35,6 +35,8 @@ constexpr std::uint16_t kGeneralSortOrder = 0x0409;
 // A data page is listed as having room when at least this much is free.
 constexpr std::size_t kRoomForRows = 512;
 
+PropertyTextForm propertyTextForm(const WriterOptions& o) { return {o.generation >= 4, o.codePage}; }
+
 // Plain SIDs as Jet 4 files store them under their own mask (corpus: adox).
 const Bytes kSidAdmin = {0x03, 0x01};
 const Bytes kSidCreator = {0x02, 0x03};
@@ -170,10 +172,10 @@ TableDef objectsTable() {
       makeColumn("LvModule", ColumnType::OLE, 15, v),
       makeColumn("LvProp", ColumnType::OLE, 14, v),
       makeColumn("Name", ColumnType::Text, 2, v, 510),
-      makeColumn("Owner", ColumnType::Binary, 6, 0x32, 510),
+      makeColumn("Owner", ColumnType::Binary, 6, 0x32, 0),
       makeColumn("ParentId", ColumnType::Long, 1, f),
       makeColumn("RmtInfoLong", ColumnType::OLE, 12, v),
-      makeColumn("RmtInfoShort", ColumnType::Binary, 11, v, 510),
+      makeColumn("RmtInfoShort", ColumnType::Binary, 11, v, 0),
       makeColumn("Type", ColumnType::Integer, 3, f),
   };
   t.physicalIndexes = {makeReal({1, 2}, 0x81), makeReal({0}, 0x81)};
@@ -188,7 +190,7 @@ TableDef acesTable() {
       makeColumn("ACM", ColumnType::Long, 2, 0x13),
       makeColumn("FInheritable", ColumnType::Boolean, 3, 0x13),
       makeColumn("ObjectId", ColumnType::Long, 0, 0x13),
-      makeColumn("SID", ColumnType::Binary, 1, 0x32, 510),
+      makeColumn("SID", ColumnType::Binary, 1, 0x32, 0),
   };
   t.physicalIndexes = {makeReal({0}, 0x88)};
   t.indexes = {makeLogical("ObjectId", 0, 0, 0)};
@@ -206,7 +208,7 @@ TableDef queriesTable() {
       makeColumn("Name1", ColumnType::Text, 3, 0x12, 510),
       makeColumn("Name2", ColumnType::Text, 4, 0x12, 510),
       makeColumn("ObjectId", ColumnType::Long, 0, 0x13),
-      makeColumn("Order", ColumnType::Binary, 2, 0x12, 510),
+      makeColumn("Order", ColumnType::Binary, 2, 0x12, 0),
   };
   t.physicalIndexes = {makeReal({0, 1, 2}, 0x81)};
   t.indexes = {makeLogical("ObjectIdAttribute", 0, 0, 1)};
@@ -284,7 +286,15 @@ TableDef normalise(const TableDef& in, const std::string& what, int generation =
       if (isLongValue(c.type)) c.length = 0;
       const std::uint16_t most = generation == 3 ? 255 : 510;
       if (c.type == ColumnType::Text && (c.length == 0 || c.length > most)) c.length = most;
-      if (c.type == ColumnType::Binary && (c.length == 0 || c.length > most)) c.length = most;
+      if (c.type == ColumnType::Binary && c.length > most) {
+        // a smaller declared size would silently change the column
+        throw unsupported(what + ", column '" + c.name + "'",
+                          "a binary column of " + std::to_string(c.length) + " bytes is beyond the " +
+                              std::to_string(most) + " bytes a Jet " + std::to_string(generation) +
+                              " column holds");
+      }
+      // 0: the most the generation holds (the system tables use it)
+      if (c.type == ColumnType::Binary && c.length == 0) c.length = most;
     }
     if ((c.type == ColumnType::Text || c.type == ColumnType::Memo) && c.sortOrder == 0) {
       c.sortOrder = kGeneralSortOrder;
@@ -929,7 +939,7 @@ std::uint32_t DatabaseWriter::addTable(const TableDef& def, RowCursor& rows,
   o.dateUpdate = s_->date(object.dateUpdate);
   o.owner = kSidAdmin;
   o.flags = object.flags;
-  o.lvProp = encodePropertyBlob(object.properties, what);
+  o.lvProp = encodePropertyBlob(object.properties, what, propertyTextForm(s_->options));
   s_->objects.push_back(std::move(o));
   s_->addInheritedAces(id, kTablesContainerId);
   s_->tables.push_back(std::move(pt));
@@ -951,7 +961,8 @@ std::int32_t DatabaseWriter::addObject(const CatalogObject& object) {
   o.connect = object.connect;
   o.foreignName = object.foreignName;
   o.lv = object.lv;
-  o.lvProp = encodePropertyBlob(object.properties, s_->path + ", object '" + object.name + "'");
+  o.lvProp = encodePropertyBlob(object.properties, s_->path + ", object '" + object.name + "'",
+                               propertyTextForm(s_->options));
   o.lvModule = object.lvModule;
   o.lvExtra = object.lvExtra;
   s_->objects.push_back(std::move(o));
@@ -1002,7 +1013,9 @@ void DatabaseWriter::finish() {
   if (s.finished) return;
   s.finished = true;
   for (ObjectRow& o : s.objects) {
-    if (o.id == kMSysDbId) o.lvProp = encodePropertyBlob(s.databaseProperties, s.path + ", MSysDb");
+    if (o.id == kMSysDbId) {
+      o.lvProp = encodePropertyBlob(s.databaseProperties, s.path + ", MSysDb", propertyTextForm(s.options));
+    }
   }
   const auto system = [&](TableDef def, std::uint32_t page) {
     PendingTable pt;

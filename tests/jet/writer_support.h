@@ -126,9 +126,8 @@ inline std::string mdbReaderScript() {
                         " && npm install --no-audit --no-fund mdb-reader >/dev/null");
       if (r.status != 0) return std::string();
     }
-    // Not __FILE__: a compiler cache may make it relative to the build folder.
     const std::filesystem::path source =
-        std::filesystem::path(JETLIFT_TESTS_DIR) / "writer_oracle" / "dump.mjs";
+        std::filesystem::path(JETLIFT_WRITER_ORACLE_DIR) / "dump.mjs";
     // Tests run side by side: a copy renamed into place is never seen half written.
     const std::filesystem::path partial = dir / ("dump.mjs." + std::to_string(::getpid()));
     std::filesystem::copy_file(source, partial, std::filesystem::copy_options::overwrite_existing);
