@@ -3,7 +3,9 @@
 // queries and properties. Every failure is a jet::Error naming the file.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,22 @@ class RowCursor {
   virtual ~RowCursor() = default;
   // Fills `row` with the next row; false at the end of the table.
   virtual bool next(Row& row) = 0;
+
+  // A copy into a Jet 4 file may take text as a Jet 4 file stores it (FF FE
+  // compressed, or UTF-16LE) rather than decoded to UTF-8 and encoded back.
+  // Asks, before the first row, for the text and memo columns marked in
+  // `columns` (by position) to come so: their values are then Null or an
+  // empty string, and storedText() has the bytes. False when the cursor
+  // cannot (its source is not a Jet 4 file); the values stay decoded then.
+  virtual bool keepStoredText(const std::vector<bool>& columns) {
+    (void)columns;
+    return false;
+  }
+  // The stored bytes of kept column `column` in the last row, valid until the next row.
+  virtual std::span<const std::uint8_t> storedText(std::size_t column) const {
+    (void)column;
+    return {};
+  }
 };
 
 class Database {

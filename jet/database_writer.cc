@@ -548,14 +548,14 @@ namespace {
 class TableLongValues : public LongValuePlacer {
  public:
   TableLongValues(PageOutput& out, const WriteFormat& format) : out_(out), format_(format) {}
-  ByteBuffer place(const Column& column, std::span<const std::uint8_t> content) override {
+  void place(const Column& column, std::span<const std::uint8_t> content,
+             ByteBuffer& d) override {
     Open& o = open_[column.number];
-    ByteBuffer d;
     if (content.size() <= format_.maxSingleLongValue) {
       addU32(d, L::kLongValueSingle | static_cast<std::uint32_t>(content.size()));
       addU32(d, add(o, content));
       addU32(d, 0);
-      return d;
+      return;
     }
     // A chain: each row starts with the pointer to the next, so place the last first.
     std::uint32_t next = 0;
@@ -564,15 +564,14 @@ class TableLongValues : public LongValuePlacer {
     for (std::size_t k = chunks; k-- > 0;) {
       const std::size_t from = k * chunk;
       const std::size_t len = std::min(chunk, content.size() - from);
-      ByteBuffer row;
-      addU32(row, next);
-      addBytes(row, content.subspan(from, len));
-      next = add(o, row);
+      chainRow_.clear();
+      addU32(chainRow_, next);
+      addBytes(chainRow_, content.subspan(from, len));
+      next = add(o, chainRow_);
     }
     addU32(d, static_cast<std::uint32_t>(content.size()));
     addU32(d, next);
     addU32(d, 0);
-    return d;
   }
   // Writes the open pages; returns each column's LVAL pages.
   std::map<std::uint16_t, std::vector<std::uint32_t>> finish() {
@@ -602,6 +601,7 @@ class TableLongValues : public LongValuePlacer {
   PageOutput& out_;
   const WriteFormat& format_;
   std::map<std::uint16_t, Open> open_;
+  ByteBuffer chainRow_;
 };
 
 std::size_t columnPosition(const TableDef& t, std::uint16_t number) {
@@ -616,7 +616,6 @@ std::size_t columnPosition(const TableDef& t, std::uint16_t number) {
 void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const std::string& what,
                                        CarriedKeys* carried) {
   const TableDef& t = pt.def;
-  const RowShape shape = rowShape(t);
   TableLongValues longValues(out, format);
   const bool jet3 = options.generation == 3;
   std::vector<std::unique_ptr<IndexEntrySorter>> entries;
@@ -634,14 +633,50 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
     out.write(pageNumber, page->bytes());
     page.reset();
   };
+  // Per index column: where its value is in a row, and what errors call it.
+  struct KeyColumn {
+    std::size_t at;
+    const Column* column;
+    bool ascending;
+    std::string what;
+  };
+  std::vector<std::vector<KeyColumn>> keyColumns(t.physicalIndexes.size());
+  for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
+    for (const IndexColumn& ic : t.physicalIndexes[r].columns) {
+      const std::size_t at = columnPosition(t, ic.columnNumber);
+      const Column& c = t.columns[at];
+      keyColumns[r].push_back({at, &c, ic.ascending, what + ", column '" + c.name + "'"});
+    }
+  }
+  std::vector<std::size_t> autoColumns;
+  for (std::size_t i = 0; i < t.columns.size(); ++i) {
+    if (t.columns[i].flags & kColumnAutoLong) autoColumns.push_back(i);
+  }
+  RowEncoder encoder(t, format, options.codePage);
+  // Jet 4 to Jet 4: text no index needs goes across as stored, not through UTF-8.
+  if (options.generation == 4) {
+    std::vector<bool> keep(t.columns.size(), false);
+    bool any = false;
+    for (std::size_t i = 0; i < t.columns.size(); ++i) {
+      const Column& c = t.columns[i];
+      if (c.type != ColumnType::Text && c.type != ColumnType::Memo) continue;
+      bool indexed = false;
+      for (const auto& columns : keyColumns) {
+        for (const KeyColumn& k : columns) indexed = indexed || k.at == i;
+      }
+      keep[i] = !indexed;
+      any = any || keep[i];
+    }
+    if (any && rows.keepStoredText(keep)) encoder.takeStoredText(keep, rows);
+  }
+  static const Value kNull;
   Row row;
+  ByteBuffer key;
   std::uint32_t count = 0;
   while (rows.next(row)) {
     // Jet 3 errors name the row: code-page text may fail on any of them.
-    const ByteBuffer bytes =
-        jet3 ? encodeRow(t, shape, row, longValues, what + ", row " + std::to_string(count + 1), format,
-                         options.codePage)
-             : encodeRow(t, shape, row, longValues, what);
+    const std::span<const std::uint8_t> bytes =
+        encoder.encode(row, longValues, what, jet3 ? count + 1 : 0);
     if (!page || !page->fits(bytes.size())) {
       closePage();
       pageNumber = out.allocate();
@@ -652,31 +687,28 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
     ++count;
     for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
       const PhysicalIndex& p = t.physicalIndexes[r];
-      IndexEntry e{{}, pageNumber, slot};
+      key.clear();
       bool allNull = true, anyNull = false;
       const bool keyGiven = carried != nullptr && carried->carries(r);
-      for (const IndexColumn& ic : p.columns) {
-        const std::size_t at = columnPosition(t, ic.columnNumber);
-        const Column& c = t.columns[at];
-        const Value v = at < row.size() ? row[at] : Value{};
-        if (!isNull(v) || c.type == ColumnType::Boolean) {
+      for (const KeyColumn& k : keyColumns[r]) {
+        const Value& v = k.at < row.size() ? row[k.at] : kNull;
+        if (!isNull(v) || k.column->type == ColumnType::Boolean) {
           allNull = false;
         } else {
           anyNull = true;
         }
         if (keyGiven) continue;
-        appendIndexKey(e.key, c.type, v, ic.ascending, what + ", column '" + c.name + "'",
-                       options.generation, options.codePage);
+        appendIndexKey(key, k.column->type, v, k.ascending, k.what, options.generation,
+                       options.codePage);
       }
       // A carried index has an entry exactly where the source had one.
-      if (keyGiven ? !carried->keyOfLastRow(r, e.key) : allNull && (p.flags & kIndexIgnoreNulls)) {
+      if (keyGiven ? !carried->keyOfLastRow(r, key) : allNull && (p.flags & kIndexIgnoreNulls)) {
         continue;
       }
-      e.nullKey = anyNull;
-      entries[r]->add(std::move(e));
+      entries[r]->add(key, pageNumber, slot, anyNull);
     }
-    for (std::size_t i = 0; i < t.columns.size() && i < row.size(); ++i) {
-      if ((t.columns[i].flags & kColumnAutoLong) && std::holds_alternative<std::int32_t>(row[i])) {
+    for (std::size_t i : autoColumns) {
+      if (i < row.size() && std::holds_alternative<std::int32_t>(row[i])) {
         maxAuto = std::max<std::int64_t>(maxAuto, std::get<std::int32_t>(row[i]));
       }
     }

@@ -22,7 +22,10 @@ void readAt(int fd, std::uint8_t* into, std::size_t length, std::uint64_t offset
     const ssize_t got = ::pread(fd, into + done, length - done, static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) throw cannotOpen(path, std::strerror(errno));
-    if (got == 0) break;  // the file shrank: the rest stays zero
+    if (got == 0) {
+      std::fill(into + done, into + length, 0);  // the file shrank: the rest reads as zeros
+      return;
+    }
     done += static_cast<std::size_t>(got);
   }
 }
@@ -69,23 +72,49 @@ void PageFile::readHeader() {
   pageCount_ = static_cast<std::uint32_t>(pages);
 }
 
+// Reads `length` bytes at `offset`; what lies past the end of the file reads as zeros.
 void PageFile::readInto(std::uint8_t* into, std::size_t length, std::uint64_t offset) const {
   if (fd_ >= 0) {
     readAt(fd_, into, length, offset, path_);
     return;
   }
-  if (offset >= memory_.size()) return;
-  const std::size_t n = std::min<std::uint64_t>(length, memory_.size() - offset);
-  std::copy_n(memory_.begin() + static_cast<std::ptrdiff_t>(offset), n, into);
+  const std::size_t n =
+      offset >= memory_.size() ? 0 : std::min<std::uint64_t>(length, memory_.size() - offset);
+  if (n > 0) std::copy_n(memory_.begin() + static_cast<std::ptrdiff_t>(offset), n, into);
+  std::fill(into + n, into + length, 0);
 }
 
 PageFile::~PageFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-PageBytes PageFile::load(std::uint32_t n) const {
-  auto bytes = std::make_shared<std::vector<std::uint8_t>>(header_.pageSize, 0);
-  readInto(bytes->data(), bytes->size(), static_cast<std::uint64_t>(n) * header_.pageSize);
+bool PageFile::readAhead(std::uint32_t n, std::uint8_t* into) const {
+  const std::size_t size = header_.pageSize;
+  const bool inWindow = n >= aheadFirst_ && n - aheadFirst_ < aheadCount_;
+  // A miss a little past the previous one: the reader is going forwards.
+  const bool forwards = loadedAny_ && n > lastLoaded_ && n - lastLoaded_ <= 8;
+  if (!inWindow && (fd_ < 0 || !forwards)) return false;
+  if (!inWindow) {
+    aheadCount_ = std::min(kAheadPages, pageCount_ - n);
+    ahead_.resize(static_cast<std::size_t>(aheadCount_) * size);
+    readInto(ahead_.data(), ahead_.size(), static_cast<std::uint64_t>(n) * size);
+    aheadFirst_ = n;
+  }
+  std::copy_n(ahead_.begin() + static_cast<std::ptrdiff_t>((n - aheadFirst_) * size), size, into);
+  return true;
+}
+
+PageBytes PageFile::load(std::uint32_t n, std::shared_ptr<std::vector<std::uint8_t>> bytes) const {
+  if (bytes) {
+    bytes->resize(header_.pageSize);  // every byte is read over
+  } else {
+    bytes = std::make_shared<std::vector<std::uint8_t>>(header_.pageSize, 0);
+  }
+  if (!readAhead(n, bytes->data())) {
+    readInto(bytes->data(), bytes->size(), static_cast<std::uint64_t>(n) * header_.pageSize);
+  }
+  lastLoaded_ = n;
+  loadedAny_ = true;
   if (n == 0 && !isJet12(header_.version)) {
     unmaskHeader(*bytes, header_.version);
   } else if (n != 0 && header_.databaseKey != 0) {
@@ -103,11 +132,17 @@ PageBytes PageFile::page(std::uint32_t n) const {
     lru_.splice(lru_.begin(), lru_, it->second.second);
     return it->second.first;
   }
-  PageBytes bytes = load(n);
+  // The evicted page's buffer is reused when no one holds it any more.
+  std::shared_ptr<std::vector<std::uint8_t>> spare;
   if (cache_.size() >= kCachePages) {
-    cache_.erase(lru_.back());
+    const auto evicted = cache_.find(lru_.back());
+    if (evicted->second.first.use_count() == 1) {
+      spare = std::const_pointer_cast<std::vector<std::uint8_t>>(evicted->second.first);
+    }
+    cache_.erase(evicted);
     lru_.pop_back();
   }
+  PageBytes bytes = load(n, std::move(spare));
   lru_.push_front(n);
   cache_.emplace(n, std::make_pair(bytes, lru_.begin()));
   return bytes;

@@ -1,6 +1,7 @@
 // PageFile: a database file opened read-only, read one page at a time.
 // Page numbers are checked against the file's page count; encrypted pages are
-// decrypted on the way in. A small cache keeps recently read pages.
+// decrypted on the way in. A small cache keeps recently read pages; pages
+// asked for in ascending order are read several at a time.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +44,11 @@ class PageFile {
   Where where(std::int64_t page = -1) const { return Where{path_, page}; }
 
  private:
-  PageBytes load(std::uint32_t n) const;
+  // Loads page n, into `reuse` when it is given (a buffer no one else holds).
+  PageBytes load(std::uint32_t n, std::shared_ptr<std::vector<std::uint8_t>> reuse) const;
+  // Copies page n from the read-ahead window, reading a new window when the
+  // reads go forwards; false when n is read on its own.
+  bool readAhead(std::uint32_t n, std::uint8_t* into) const;
   void readHeader();
   void readInto(std::uint8_t* into, std::size_t length, std::uint64_t offset) const;
 
@@ -59,6 +64,12 @@ class PageFile {
   mutable std::unordered_map<std::uint32_t,
                              std::pair<PageBytes, std::list<std::uint32_t>::iterator>>
       cache_;
+  // Scans read pages in ascending order: those are read a window at a time.
+  static constexpr std::uint32_t kAheadPages = 32;
+  mutable std::vector<std::uint8_t> ahead_;
+  mutable std::uint32_t aheadFirst_ = 0, aheadCount_ = 0;
+  mutable std::uint32_t lastLoaded_ = 0;
+  mutable bool loadedAny_ = false;
 };
 
 }  // namespace jet

@@ -20,6 +20,13 @@ void setBytes(Value& v, std::span<const std::uint8_t> bytes) {
   }
 }
 
+// The string a text value is decoded into: the one the row held before, so
+// that its storage is reused from row to row.
+std::string& textIn(Value& v) {
+  if (auto* s = std::get_if<std::string>(&v)) return *s;
+  return v.emplace<std::string>();
+}
+
 Decimal readDecimal(const ByteReader& r, std::size_t at, std::uint8_t scale) {
   Decimal d;
   d.negative = r.u8(at) != 0;
@@ -62,8 +69,42 @@ void RowDecoder::decode(const ByteReader& page, std::size_t start, std::size_t e
       row[i] = Null{};
       continue;
     }
+    if (!keep_.empty() && keep_[i]) {
+      keepColumn(page, at, table_.columns[i], row[i], stored_[i]);
+      continue;
+    }
     decodeColumn(page, at, table_.columns[i], row[i]);
   }
+}
+
+bool RowDecoder::keepStored(const std::vector<bool>& columns) {
+  if (!jet4_) return false;
+  keep_.assign(table_.columns.size(), false);
+  for (std::size_t i = 0; i < table_.columns.size() && i < columns.size(); ++i) {
+    const Column& c = table_.columns[i];
+    keep_[i] = columns[i] && !c.fixed() &&
+               (c.type == ColumnType::Text || c.type == ColumnType::Memo);
+  }
+  stored_.resize(table_.columns.size());
+  return true;
+}
+
+// As decodeColumn for a variable text or memo column, without the decoding.
+void RowDecoder::keepColumn(const ByteReader& page, const Layout& at, const Column& c, Value& v,
+                            Bytes& stored) {
+  stored.clear();
+  if (!present(page, at, c.number) || c.varIndex >= at.variableCount || offsets_.empty()) {
+    v = Null{};
+    return;
+  }
+  const std::size_t from = offsets_[c.varIndex], to = offsets_[c.varIndex + 1];
+  if (c.type == ColumnType::Memo) {
+    readLongValue(file_, page, at.start + from, to - from, stored);
+  } else {
+    const auto bytes = page.span(at.start + from, to - from);
+    stored.assign(bytes.begin(), bytes.end());
+  }
+  textIn(v).clear();
 }
 
 RowDecoder::Layout RowDecoder::locate(const ByteReader& page, std::size_t start,
@@ -159,6 +200,15 @@ void RowDecoder::decodeColumn(const ByteReader& page, const Layout& at, const Co
   decodeValue(c, page, at.start + from, to - from, v);
 }
 
+void RowDecoder::decodeText(std::span<const std::uint8_t> bytes, const Column& c,
+                            std::string& out) const {
+  if (jet4_) {
+    decodeJet4Text(bytes, out);
+  } else {
+    decodeCodePage(bytes, c.codePage ? c.codePage : codePage_, out);
+  }
+}
+
 // Reads straight from the page reader: no copy of the bytes or of their origin per value.
 void RowDecoder::decodeValue(const Column& c, const ByteReader& r, std::size_t at,
                              std::size_t length, Value& v) {
@@ -184,12 +234,11 @@ void RowDecoder::decodeValue(const Column& c, const ByteReader& r, std::size_t a
     }
     case ColumnType::Decimal: v = readDecimal(r, at, c.scale); return;
     case ColumnType::Text:
-      v = jet4_ ? decodeJet4Text(bytes) : decodeCodePage(bytes, c.codePage ? c.codePage : codePage_);
+      decodeText(bytes, c, textIn(v));
       return;
     case ColumnType::Memo:
       readLongValue(file_, r, at, length, longValue_);
-      v = jet4_ ? decodeJet4Text(longValue_)
-                : decodeCodePage(longValue_, c.codePage ? c.codePage : codePage_);
+      decodeText(longValue_, c, textIn(v));
       return;
     case ColumnType::OLE:
       readLongValue(file_, r, at, length, longValue_);

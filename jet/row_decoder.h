@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "jet/byte_reader.h"
@@ -22,6 +23,15 @@ class RowDecoder {
   // Decodes the row occupying [start, end) of `page` into `row`.
   void decode(const ByteReader& page, std::size_t start, std::size_t end, Row& row);
 
+  // Jet 4 files: the variable text and memo columns marked in `columns`
+  // keep their stored bytes (stored()), and their values are Null or an
+  // empty string. False, and nothing kept, for other files.
+  bool keepStored(const std::vector<bool>& columns);
+  std::span<const std::uint8_t> stored(std::size_t column) const {
+    return column < stored_.size() ? std::span<const std::uint8_t>(stored_[column])
+                                   : std::span<const std::uint8_t>();
+  }
+
  private:
   struct Layout {
     std::size_t start, end, fixedStart, maskAt;
@@ -32,8 +42,11 @@ class RowDecoder {
   void readJet3Offsets(const ByteReader& page, Layout& at);
   bool present(const ByteReader& page, const Layout& at, unsigned number) const;
   void decodeColumn(const ByteReader& page, const Layout& at, const Column& c, Value& v);
+  void keepColumn(const ByteReader& page, const Layout& at, const Column& c, Value& v,
+                  Bytes& stored);
   void decodeValue(const Column& c, const ByteReader& page, std::size_t at, std::size_t length,
                    Value& v);
+  void decodeText(std::span<const std::uint8_t> bytes, const Column& c, std::string& out) const;
 
   const PageFile& file_;
   const TableDef& table_;
@@ -42,6 +55,8 @@ class RowDecoder {
   std::uint16_t codePage_;
   std::vector<std::size_t> offsets_;  // variable offsets of the current row, reused
   Bytes longValue_;
+  std::vector<bool> keep_;     // per column: keeps its stored bytes
+  std::vector<Bytes> stored_;  // per column: the stored bytes of the current row
 };
 
 // The fixed size in the row of a value of `type`, or 0 for variable types.

@@ -18,6 +18,12 @@ class TableScan : public RowCursor {
  public:
   TableScan(const PageFile& file, TableDef table, std::vector<bool> wanted = {});
   bool next(Row& row) override;
+  bool keepStoredText(const std::vector<bool>& columns) override {
+    return decoder_.keepStored(columns);
+  }
+  std::span<const std::uint8_t> storedText(std::size_t column) const override {
+    return decoder_.stored(column);
+  }
   // Row pointer (page << 8 | row) of the slot the last row came from.
   std::uint32_t rowPointer() const { return rowPointer_; }
   // Where the last row's bytes lie: the slot itself, or the target of its overflow pointer.

@@ -23,15 +23,13 @@ struct Stored {
   std::size_t keyLength = 0;
 };
 
-Stored leafEntry(const IndexEntry& e) {
-  Stored s;
-  s.bytes = e.key;
+void setLeafEntry(Stored& s, const IndexEntry& e) {
+  s.bytes.assign(e.key.begin(), e.key.end());
   s.keyLength = e.key.size();
   s.bytes.push_back(static_cast<std::uint8_t>(e.page >> 16));
   s.bytes.push_back(static_cast<std::uint8_t>(e.page >> 8));
   s.bytes.push_back(static_cast<std::uint8_t>(e.page));
   s.bytes.push_back(e.row);
-  return s;
 }
 
 Stored nodeEntry(const Stored& last, std::uint32_t child) {
@@ -150,13 +148,64 @@ class VectorSource : public IndexEntrySource {
   std::size_t at_ = 0;
 };
 
+using Record = IndexEntrySorter::Record;
+
+std::uint64_t headOf(std::span<const std::uint8_t> key) {
+  std::uint64_t h = 0;
+  for (std::size_t i = 0; i < 8; ++i) h = (h << 8) | (i < key.size() ? key[i] : 0);
+  return h;
+}
+
+// The order of IndexEntry::operator<: key bytes, then page, then row. Every
+// key starts with the same `shared` bytes; heads are the 8 bytes after them.
+struct RecordLess {
+  const std::uint8_t* keys;
+  std::size_t shared = 0;
+  bool operator()(const Record& a, const Record& b) const {
+    if (a.head != b.head) return a.head < b.head;
+    const std::size_t n = std::min(a.keyLength, b.keyLength);
+    const int c = std::memcmp(keys + a.keyAt + shared, keys + b.keyAt + shared, n - shared);
+    if (c != 0) return c < 0;
+    if (a.keyLength != b.keyLength) return a.keyLength < b.keyLength;
+    if (a.page != b.page) return a.page < b.page;
+    return a.row < b.row;
+  }
+};
+
+void fill(IndexEntry& e, const Record& r, const ByteBuffer& keys) {
+  e.key.assign(keys.begin() + r.keyAt, keys.begin() + r.keyAt + r.keyLength);
+  e.page = r.page;
+  e.row = r.row;
+  e.nullKey = r.nullKey;
+}
+
+// The sorted records of the one run that stayed in memory.
+class RecordSource : public IndexEntrySource {
+ public:
+  RecordSource(const std::vector<Record>& records, const ByteBuffer& keys)
+      : records_(records), keys_(keys) {}
+  bool next(IndexEntry& e) override {
+    if (at_ >= records_.size()) return false;
+    // Sorted records point all over the key buffer: fetch ahead.
+    constexpr std::size_t kAhead = 16;
+    if (at_ + kAhead < records_.size()) __builtin_prefetch(keys_.data() + records_[at_ + kAhead].keyAt);
+    fill(e, records_[at_++], keys_);
+    return true;
+  }
+
+ private:
+  const std::vector<Record>& records_;
+  const ByteBuffer& keys_;
+  std::size_t at_ = 0;
+};
+
 // Spilled record: u16 key length, key, u32 page, u8 row, u8 null flag.
-void appendRecord(ByteBuffer& b, const IndexEntry& e) {
-  addU16(b, static_cast<std::uint16_t>(e.key.size()));
-  addBytes(b, e.key);
-  addU32(b, e.page);
-  addU8(b, e.row);
-  addU8(b, e.nullKey ? 1 : 0);
+void appendRecord(ByteBuffer& b, const Record& r, const ByteBuffer& keys) {
+  addU16(b, r.keyLength);
+  addBytes(b, std::span(keys).subspan(r.keyAt, r.keyLength));
+  addU32(b, r.page);
+  addU8(b, r.row);
+  addU8(b, r.nullKey ? 1 : 0);
 }
 
 // Reads one run back through a small buffer.
@@ -247,14 +296,41 @@ IndexEntrySorter::~IndexEntrySorter() {
   if (file_ != nullptr) std::fclose(file_);
 }
 
-void IndexEntrySorter::add(IndexEntry entry) {
-  used_ += entry.key.size() + sizeof(IndexEntry) + 16;
-  memory_.push_back(std::move(entry));
-  if (used_ > budget_) spill();
+void IndexEntrySorter::add(std::span<const std::uint8_t> key, std::uint32_t page,
+                           std::uint8_t row, bool nullKey) {
+  assert(key.size() <= 0xFFFF);
+  if (keys_.size() + key.size() > 0xFFFFFFFFu) spill();  // keyAt is 32 bits
+  records_.push_back(Record{headOf(key), static_cast<std::uint32_t>(keys_.size()), page,
+                            static_cast<std::uint16_t>(key.size()), row, nullKey});
+  keys_.insert(keys_.end(), key.begin(), key.end());
+  if (keys_.size() + records_.size() * sizeof(Record) > budget_) spill();
+}
+
+void IndexEntrySorter::sortMemory() {
+  if (records_.empty()) return;
+  // Rows often come in key order (a counter as the primary key).
+  if (std::is_sorted(records_.begin(), records_.end(), RecordLess{keys_.data()})) return;
+  // Keys of one index often start alike (a start byte, a common word), so
+  // the heads are taken after what all of them share.
+  const std::uint8_t* first = keys_.data() + records_.front().keyAt;
+  std::size_t shared = records_.front().keyLength;
+  for (const Record& r : records_) {
+    const std::uint8_t* k = keys_.data() + r.keyAt;
+    std::size_t i = 0;
+    const std::size_t n = std::min<std::size_t>(shared, r.keyLength);
+    while (i < n && k[i] == first[i]) ++i;
+    shared = i;
+  }
+  if (shared > 0) {
+    for (Record& r : records_) {
+      r.head = headOf(std::span(keys_).subspan(r.keyAt + shared, r.keyLength - shared));
+    }
+  }
+  std::sort(records_.begin(), records_.end(), RecordLess{keys_.data(), shared});
 }
 
 void IndexEntrySorter::spill() {
-  if (memory_.empty()) return;
+  if (records_.empty()) return;
   if (file_ == nullptr) {
     std::string name = folder_ + "/.jetlift-keys-XXXXXX";
     const int fd = ::mkstemp(name.data());
@@ -266,26 +342,28 @@ void IndexEntrySorter::spill() {
       throw writeFailed(what_, "no temporary file for sorting index keys");
     }
   }
-  std::sort(memory_.begin(), memory_.end());
+  sortMemory();
   ByteBuffer b;
-  b.reserve(used_);
-  for (const IndexEntry& e : memory_) appendRecord(b, e);
+  b.reserve(keys_.size() + records_.size() * 8);
+  for (const Record& r : records_) appendRecord(b, r, keys_);
   if (std::fseek(file_, static_cast<long>(fileSize_), SEEK_SET) != 0 ||
       std::fwrite(b.data(), 1, b.size(), file_) != b.size() || std::fflush(file_) != 0) {
     throw writeFailed(what_, "the index keys do not fit in the temporary folder");
   }
-  runs_.push_back({fileSize_, memory_.size()});
+  runs_.push_back({fileSize_, records_.size()});
   fileSize_ += b.size();
-  std::vector<IndexEntry>().swap(memory_);
-  used_ = 0;
+  records_.clear();
+  keys_.clear();
 }
 
 std::unique_ptr<IndexEntrySource> IndexEntrySorter::sorted() {
   if (runs_.empty()) {
-    std::sort(memory_.begin(), memory_.end());
-    return std::make_unique<VectorSource>(memory_);
+    sortMemory();
+    return std::make_unique<RecordSource>(records_, keys_);
   }
   spill();
+  std::vector<Record>().swap(records_);
+  ByteBuffer().swap(keys_);
   std::vector<std::unique_ptr<RunReader>> readers;
   for (const auto& [offset, count] : runs_) {
     readers.push_back(std::make_unique<RunReader>(file_, offset, count, what_));
@@ -303,9 +381,10 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
                             const WriteFormat& f) {
   WrittenIndex result;
   // Leaves are cut while the entries stream by; a finished leaf waits until
-  // the next one has a page number, so that its next link can be set.
+  // the next one has a page number, so that its next link can be set. The
+  // leaf's entries keep their buffers from leaf to leaf.
   std::vector<Stored> leaf, parents;
-  std::size_t leafBytes = 0;
+  std::size_t leafCount = 0, leafBytes = 0;
   std::uint32_t leafPage = 0, previousPage = 0;
   ByteBuffer pending;
   std::uint32_t pendingPage = 0;
@@ -319,13 +398,13 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
     havePending = false;
   };
   const auto closeLeaf = [&] {
-    pending = buildPage(f, L::kPageIndexLeaf, tdefPage, 0, leaf, 0, leaf.size());
+    pending = buildPage(f, L::kPageIndexLeaf, tdefPage, 0, leaf, 0, leafCount);
     putU32(pending, f.idxPrevPage, previousPage);
     pendingPage = leafPage;
     havePending = true;
-    parents.push_back(nodeEntry(leaf.back(), leafPage));
+    parents.push_back(nodeEntry(leaf[leafCount - 1], leafPage));
     previousPage = leafPage;
-    leaf.clear();
+    leafCount = 0;
     leafBytes = 0;
   };
   while (entries.next(e)) {
@@ -340,20 +419,27 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
     }
     first = false;
     ++result.entries;
-    Stored s = leafEntry(e);
-    if (!leaf.empty()) {
+    if (leafCount == leaf.size()) leaf.emplace_back();
+    Stored& s = leaf[leafCount];
+    setLeafEntry(s, e);
+    if (leafCount > 0) {
       const std::size_t total = leafBytes + s.bytes.size();
-      const std::size_t prefix = std::min(commonPrefix(leaf.front(), s), commonPrefix(leaf.front(), leaf.back()));
-      if (total - leaf.size() * prefix > f.idxEntrySpace) closeLeaf();
+      const std::size_t prefix = std::min(commonPrefix(leaf.front(), s),
+                                          commonPrefix(leaf.front(), leaf[leafCount - 1]));
+      if (total - leafCount * prefix > f.idxEntrySpace) {
+        const std::size_t at = leafCount;
+        closeLeaf();
+        std::swap(leaf[0], leaf[at]);  // the new entry opens the next leaf
+      }
     }
-    if (leaf.empty()) {
+    if (leafCount == 0) {
       leafPage = out.allocate();
       result.pages.push_back(leafPage);
       flushPending(leafPage);
     }
-    leafBytes += s.bytes.size();
-    leaf.push_back(std::move(s));
-    last = std::move(e);
+    leafBytes += leaf[leafCount].bytes.size();
+    ++leafCount;
+    std::swap(last, e);  // e's buffer is reused by the next entry
   }
   if (result.entries == 0) {
     result.root = out.allocate();

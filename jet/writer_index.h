@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,8 @@ class IndexEntrySource {
 
 // Sorts entries in runs of at most `memoryBudget` bytes; full runs go to an
 // unnamed temporary file in `folder` (beside the database being written) and
-// are merged when read back, so memory stays bounded.
+// are merged when read back, so memory stays bounded. Keys are packed in one
+// buffer: a table's millions of entries cost no allocation each.
 class IndexEntrySorter {
  public:
   IndexEntrySorter(std::size_t memoryBudget, std::string what, std::string folder = ".");
@@ -41,16 +43,30 @@ class IndexEntrySorter {
   IndexEntrySorter(const IndexEntrySorter&) = delete;
   IndexEntrySorter& operator=(const IndexEntrySorter&) = delete;
 
-  void add(IndexEntry entry);
+  void add(const IndexEntry& entry) { add(entry.key, entry.page, entry.row, entry.nullKey); }
+  void add(std::span<const std::uint8_t> key, std::uint32_t page, std::uint8_t row, bool nullKey);
   // All entries in order; the sorter must outlive the source.
   std::unique_ptr<IndexEntrySource> sorted();
   std::size_t spilledRuns() const { return runs_.size(); }
 
+  // An entry held in memory: its key lies in keys_; the first bytes are
+  // repeated big-endian in `head`, so most comparisons stay in the record.
+  struct Record {
+    std::uint64_t head;
+    std::uint32_t keyAt;
+    std::uint32_t page;
+    std::uint16_t keyLength;
+    std::uint8_t row;
+    bool nullKey;
+  };
+
  private:
   void spill();
-  std::size_t budget_, used_ = 0;
+  void sortMemory();
+  std::size_t budget_;
   std::string what_, folder_;
-  std::vector<IndexEntry> memory_;
+  ByteBuffer keys_;               // the keys of records_, one after the other
+  std::vector<Record> records_;
   std::FILE* file_ = nullptr;
   std::uint64_t fileSize_ = 0;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> runs_;  // offset, entries

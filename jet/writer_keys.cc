@@ -106,12 +106,8 @@ void appendCrazyCodes(ByteBuffer& key, ByteBuffer flags) {
 }  // namespace
 
 std::u16string toUtf16(const std::string& utf8) {
-  const std::string raw = encodeUtf16(utf8);
-  std::u16string out(raw.size() / 2, u'\0');
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    out[i] = static_cast<char16_t>(static_cast<std::uint8_t>(raw[2 * i]) |
-                                   (static_cast<std::uint8_t>(raw[2 * i + 1]) << 8));
-  }
+  std::u16string out;
+  utf8ToUtf16(utf8, out);
   return out;
 }
 

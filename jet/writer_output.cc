@@ -34,14 +34,53 @@ std::uint32_t PageOutput::allocate(std::uint32_t count) {
 
 void PageOutput::write(std::uint32_t page, std::span<const std::uint8_t> bytes) {
   assert(page < pageCount_ && bytes.size() == pageSize_);
+  if (page < windowFirst_) {
+    writeAt(page, bytes.data(), bytes.size());  // an early page filled in late (definitions)
+    return;
+  }
+  if (page >= windowFirst_ + kWindowPages) {
+    flushWindow();
+    windowFirst_ = page;
+  }
+  if (window_.empty()) {
+    window_.assign(kWindowPages * pageSize_, 0);
+    filled_.assign(kWindowPages, false);
+  }
+  const std::size_t slot = page - windowFirst_;
+  std::memcpy(window_.data() + slot * pageSize_, bytes.data(), pageSize_);
+  if (!filled_[slot]) ++windowUsed_;
+  filled_[slot] = true;
+}
+
+// Writes each run of filled pages with one call.
+void PageOutput::flushWindow() {
+  std::size_t slot = 0;
+  while (windowUsed_ > 0 && slot < kWindowPages) {
+    if (!filled_[slot]) {
+      ++slot;
+      continue;
+    }
+    std::size_t end = slot;
+    while (end < kWindowPages && filled_[end]) {
+      filled_[end] = false;
+      --windowUsed_;
+      ++end;
+    }
+    writeAt(windowFirst_ + static_cast<std::uint32_t>(slot), window_.data() + slot * pageSize_,
+            (end - slot) * pageSize_);
+    slot = end;
+  }
+}
+
+void PageOutput::writeAt(std::uint32_t page, const std::uint8_t* bytes, std::size_t length) {
   const off_t at = static_cast<off_t>(page) * static_cast<off_t>(pageSize_);
   std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
-                               at + static_cast<off_t>(done));
+  while (done < length) {
+    const ssize_t n = ::pwrite(fd_, bytes + done, length - done, at + static_cast<off_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw writeFailed(path_, std::string("page ") + std::to_string(page) + ": " +
+      const std::uint32_t failed = page + static_cast<std::uint32_t>(done / pageSize_);
+      throw writeFailed(path_, std::string("page ") + std::to_string(failed) + ": " +
                                    std::strerror(errno));
     }
     done += static_cast<std::size_t>(n);
@@ -50,6 +89,7 @@ void PageOutput::write(std::uint32_t page, std::span<const std::uint8_t> bytes) 
 
 void PageOutput::finish() {
   if (fd_ < 0) return;
+  flushWindow();
   const off_t size = static_cast<off_t>(pageCount_) * static_cast<off_t>(pageSize_);
   if (::ftruncate(fd_, size) != 0 || ::fsync(fd_) != 0) {
     throw writeFailed(path_, std::strerror(errno));

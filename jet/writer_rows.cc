@@ -1,17 +1,17 @@
 #include "jet/writer_rows.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 #include "jet/error.h"
 #include "jet/layout/jet4_write.h"
 #include "jet/text.h"
 #include "jet/writer_jet3.h"
-#include "jet/writer_keys.h"
 
 namespace jet {
-
-std::size_t toUtf16Length(const ByteBuffer& encoded);
 
 namespace {
 
@@ -20,53 +20,58 @@ namespace L = layout::jet4;
 // Access compresses memo text only up to this many characters.
 constexpr std::size_t kMaxCompressedChars = 1024;
 
-std::string describe(const std::string& what, const Column& c) {
-  return what + ", column '" + c.name + "'";
-}
+// What errors name: the table, the row when counted, the column. The
+// strings are only made when something is thrown.
+struct Context {
+  const std::string& what;
+  std::uint32_t row;
+  std::string name() const { return row == 0 ? what : what + ", row " + std::to_string(row); }
+  std::string of(const Column& c) const { return name() + ", column '" + c.name + "'"; }
+};
 
-[[noreturn]] void wrongValue(const std::string& what, const Column& c) {
-  throw unsupported(describe(what, c), "the value does not match the column type " +
-                                            columnTypeName(c.type));
+[[noreturn]] void wrongValue(const Context& at, const Column& c) {
+  throw unsupported(at.of(c), "the value does not match the column type " + columnTypeName(c.type));
 }
 
 template <typename T>
-const T& valueAs(const Value& v, const std::string& what, const Column& c) {
+const T& valueAs(const Value& v, const Context& at, const Column& c) {
   const T* p = std::get_if<T>(&v);
-  if (p == nullptr) wrongValue(what, c);
+  if (p == nullptr) wrongValue(at, c);
   return *p;
 }
 
-void putFixed(std::span<std::uint8_t> out, const Column& c, const Value& v,
-              const std::string& what) {
-  const std::size_t at = c.fixedOffset;
+// Writes a fixed-size value at `at` of `out` (the fixed area, or a value of
+// a fixed type kept in the variable area).
+void putFixed(std::span<std::uint8_t> out, std::size_t at, const Column& c, const Value& v,
+              const Context& ctx) {
   switch (c.type) {
-    case ColumnType::Byte: putU8(out, at, valueAs<std::uint8_t>(v, what, c)); return;
+    case ColumnType::Byte: putU8(out, at, valueAs<std::uint8_t>(v, ctx, c)); return;
     case ColumnType::Integer:
-      putU16(out, at, static_cast<std::uint16_t>(valueAs<std::int16_t>(v, what, c)));
+      putU16(out, at, static_cast<std::uint16_t>(valueAs<std::int16_t>(v, ctx, c)));
       return;
     case ColumnType::Long:
-      putU32(out, at, static_cast<std::uint32_t>(valueAs<std::int32_t>(v, what, c)));
+      putU32(out, at, static_cast<std::uint32_t>(valueAs<std::int32_t>(v, ctx, c)));
       return;
     case ColumnType::Currency:
-      putU64(out, at, static_cast<std::uint64_t>(valueAs<Currency>(v, what, c).scaled));
+      putU64(out, at, static_cast<std::uint64_t>(valueAs<Currency>(v, ctx, c).scaled));
       return;
     case ColumnType::Single: {
       std::uint32_t bits;
-      const float f = valueAs<float>(v, what, c);
+      const float f = valueAs<float>(v, ctx, c);
       std::memcpy(&bits, &f, sizeof bits);
       putU32(out, at, bits);
       return;
     }
-    case ColumnType::Double: putF64(out, at, valueAs<double>(v, what, c)); return;
-    case ColumnType::DateTime: putF64(out, at, valueAs<DateTime>(v, what, c).oaDate); return;
+    case ColumnType::Double: putF64(out, at, valueAs<double>(v, ctx, c)); return;
+    case ColumnType::DateTime: putF64(out, at, valueAs<DateTime>(v, ctx, c).oaDate); return;
     case ColumnType::Guid: {
-      const auto& g = valueAs<Guid>(v, what, c).bytes;
+      const auto& g = valueAs<Guid>(v, ctx, c).bytes;
       putBytes(out, at, g);
       return;
     }
     case ColumnType::Decimal: {
       // Sign byte, then four 32-bit little-endian words, most significant first.
-      const Decimal& d = valueAs<Decimal>(v, what, c);
+      const Decimal& d = valueAs<Decimal>(v, ctx, c);
       putU8(out, at, d.negative ? 0x80 : 0x00);
       putU32(out, at + 1, static_cast<std::uint32_t>(d.high >> 32));
       putU32(out, at + 5, static_cast<std::uint32_t>(d.high));
@@ -76,77 +81,155 @@ void putFixed(std::span<std::uint8_t> out, const Column& c, const Value& v,
     }
     default: {
       // A type we do not know: its bytes as the source held them.
-      const Bytes& b = valueAs<Bytes>(v, what, c);
-      if (b.size() > c.length) wrongValue(what, c);
+      const Bytes& b = valueAs<Bytes>(v, ctx, c);
+      if (b.size() > c.length) wrongValue(ctx, c);
       putBytes(out, at, b);
     }
   }
 }
 
-ByteBuffer variableBytes(const Column& c, const Value& v, const std::string& what, std::uint16_t codePage) {
-  if (c.type == ColumnType::Text && codePage != 0) {
-    ByteBuffer b = encodeJet3Text(valueAs<std::string>(v, what, c), codePage, describe(what, c));
-    if (c.length != 0 && b.size() > c.length) {
-      throw unsupported(describe(what, c), "the text is longer than the column allows");
+// ASCII without NUL: each character is one unit, and compression keeps its byte.
+bool plainAscii(std::string_view s) {
+  return asciiRun(reinterpret_cast<const std::uint8_t*>(s.data()), s.size()) == s.size();
+}
+
+// Jet 4 text of plain ASCII `s`: what encodeJet4Text makes of it, without
+// going through UTF-16.
+void asciiJet4Text(std::string_view s, bool compressible, std::size_t maxCompressed,
+                   ByteBuffer& out) {
+  const std::size_t n = s.size();
+  out.clear();
+  if (compressible && n > 2 && n <= maxCompressed) {
+    out.resize(n + 2);
+    out[0] = 0xFF;
+    out[1] = 0xFE;
+    std::memcpy(out.data() + 2, s.data(), n);
+  } else {
+    out.resize(2 * n);
+    for (std::size_t i = 0; i < n; ++i) {
+      out[2 * i] = static_cast<std::uint8_t>(s[i]);
+      out[2 * i + 1] = 0;
     }
-    return b;
+  }
+}
+
+// Jet 4 text into `out`, compressed only up to `maxCompressed` units;
+// returns the number of UTF-16 units. `units` is scratch.
+std::size_t jet4Text(std::string_view s, bool compressible, std::size_t maxCompressed,
+                     ByteBuffer& out, std::u16string& units) {
+  if (plainAscii(s)) {
+    asciiJet4Text(s, compressible, maxCompressed, out);
+    return s.size();
+  }
+  utf8ToUtf16(s, units);
+  encodeJet4Text(units, compressible && units.size() <= maxCompressed, out);
+  return units.size();
+}
+
+// Text as a Jet 4 source stores it, encoded as jet4Text encodes its decoded value.
+std::size_t storedJet4Text(std::span<const std::uint8_t> stored, bool compressible,
+                           std::size_t maxCompressed, ByteBuffer& out, std::u16string& units) {
+  // The common case, compressed one-byte ASCII: the characters are the bytes after FF FE.
+  if (stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE &&
+      asciiRun(stored.data() + 2, stored.size() - 2) == stored.size() - 2) {
+    asciiJet4Text(std::string_view(reinterpret_cast<const char*>(stored.data() + 2),
+                                   stored.size() - 2),
+                  compressible, maxCompressed, out);
+    return stored.size() - 2;
+  }
+  decodeJet4Units(stored, units);
+  encodeJet4Text(units, compressible && units.size() <= maxCompressed, out);
+  return units.size();
+}
+
+// Code-page text (Jet 3); the error is encodeJet3Text's own.
+void jet3Text(const std::string& s, std::uint16_t codePage, const Context& ctx, const Column& c,
+              ByteBuffer& out) {
+  const std::optional<std::string> bytes = encodeCodePage(s, codePage);
+  if (!bytes) encodeJet3Text(s, codePage, ctx.of(c));  // throws
+  out.assign(bytes->begin(), bytes->end());
+}
+
+void checkTextLength(const Column& c, std::size_t chars, const Context& ctx) {
+  if (c.length != 0 && chars * 2 > c.length) {
+    throw unsupported(ctx.of(c), "the text is longer than the column allows");
+  }
+}
+
+void variableBytes(const Column& c, const Value& v, const Context& ctx, std::uint16_t codePage,
+                   ByteBuffer& out, std::u16string& units) {
+  if (c.type == ColumnType::Text && codePage != 0) {
+    jet3Text(valueAs<std::string>(v, ctx, c), codePage, ctx, c, out);
+    if (c.length != 0 && out.size() > c.length) {
+      throw unsupported(ctx.of(c), "the text is longer than the column allows");
+    }
+    return;
   }
   if (c.type == ColumnType::Text) {
-    ByteBuffer b = encodeJet4Text(valueAs<std::string>(v, what, c), (c.extraFlags & 0x01) != 0);
-    if (c.length != 0 && toUtf16Length(b) * 2 > c.length) {
-      throw unsupported(describe(what, c), "the text is longer than the column allows");
-    }
-    return b;
+    const std::size_t chars = jet4Text(valueAs<std::string>(v, ctx, c), (c.extraFlags & 0x01) != 0,
+                                       SIZE_MAX, out, units);
+    checkTextLength(c, chars, ctx);
+    return;
   }
   if (c.type == ColumnType::Binary) {
-    const Bytes& b = valueAs<Bytes>(v, what, c);
+    const Bytes& b = valueAs<Bytes>(v, ctx, c);
     if (c.length != 0 && b.size() > c.length) {
-      throw unsupported(describe(what, c), "the binary value is longer than the column allows");
+      throw unsupported(ctx.of(c), "the binary value is longer than the column allows");
     }
-    return b;
+    out.assign(b.begin(), b.end());
+    return;
   }
   // Fixed types stored in the variable area (no fixed flag) keep their encoding.
-  ByteBuffer b(c.length, 0);
-  Column moved = c;
-  moved.fixedOffset = 0;
-  putFixed(b, moved, v, what);
-  return b;
+  out.assign(c.length, 0);
+  putFixed(out, 0, c, v, ctx);
 }
 
-ByteBuffer longValueContent(const Column& c, const Value& v, const std::string& what, std::uint16_t codePage) {
+// The content of a long value: memo text encoded into `memo`, OLE bytes as they are.
+std::span<const std::uint8_t> longValueContent(const Column& c, const Value& v, const Context& ctx,
+                                               std::uint16_t codePage, ByteBuffer& memo,
+                                               std::u16string& units) {
   if (c.type == ColumnType::Memo) {
-    const std::string& s = valueAs<std::string>(v, what, c);
-    if (codePage != 0) return encodeJet3Text(s, codePage, describe(what, c));
-    const bool small = toUtf16(s).size() <= kMaxCompressedChars;
-    return encodeJet4Text(s, (c.extraFlags & 0x01) != 0 && small);
+    const std::string& s = valueAs<std::string>(v, ctx, c);
+    if (codePage != 0) {
+      jet3Text(s, codePage, ctx, c, memo);
+    } else {
+      jet4Text(s, (c.extraFlags & 0x01) != 0, kMaxCompressedChars, memo, units);
+    }
+    return memo;
   }
-  return valueAs<Bytes>(v, what, c);
+  return valueAs<Bytes>(v, ctx, c);
 }
 
-ByteBuffer inlineLongValue(std::span<const std::uint8_t> content) {
-  ByteBuffer d;
+void inlineLongValue(std::span<const std::uint8_t> content, ByteBuffer& d) {
+  d.clear();
   addU32(d, L::kLongValueInline | static_cast<std::uint32_t>(content.size()));
   addU32(d, 0);
   addU32(d, 0);
   addBytes(d, content);
-  return d;
 }
 
 }  // namespace
 
 ByteBuffer encodeJet4Text(const std::string& utf8, bool compressible) {
-  const std::string raw = encodeUtf16(utf8);
-  const std::size_t chars = raw.size() / 2;
-  const auto lo = [&](std::size_t i) { return static_cast<std::uint8_t>(raw[2 * i]); };
-  const auto hi = [&](std::size_t i) { return static_cast<std::uint8_t>(raw[2 * i + 1]); };
+  ByteBuffer out;
+  std::u16string units;
+  jet4Text(utf8, compressible, SIZE_MAX, out, units);
+  return out;
+}
+
+void encodeJet4Text(const std::u16string& units, bool compressible, ByteBuffer& out) {
+  const std::size_t chars = units.size();
+  const auto lo = [&](std::size_t i) { return static_cast<std::uint8_t>(units[i] & 0xFF); };
+  const auto hi = [&](std::size_t i) { return static_cast<std::uint8_t>(units[i] >> 8); };
   // A 0x00 byte toggles the mode, so no character may have a zero low byte
   // (Access never compresses such text); one-byte runs of 1-2 characters
   // inside wide text cost more in toggles than they save.
   bool possible = compressible && chars > 2;
   for (std::size_t i = 0; possible && i < chars; ++i) possible = lo(i) != 0;
-  ByteBuffer out;
+  out.clear();
   if (possible) {
-    out = {0xFF, 0xFE};
+    out.push_back(0xFF);
+    out.push_back(0xFE);
     bool narrow = true;
     std::size_t i = 0;
     while (i < chars) {
@@ -165,28 +248,16 @@ ByteBuffer encodeJet4Text(const std::string& utf8, bool compressible) {
       }
       i = j;
     }
-    if (out.size() < raw.size()) return out;
+    if (out.size() < 2 * chars) return;
+    out.clear();
   }
-  out.assign(raw.begin(), raw.end());
-  return out;
+  out.resize(2 * chars);
+  for (std::size_t i = 0; i < chars; ++i) {
+    out[2 * i] = lo(i);
+    out[2 * i + 1] = hi(i);
+  }
 }
 
-// Characters of an encoded Jet 4 text (compressed or not).
-std::size_t toUtf16Length(const ByteBuffer& encoded) {
-  if (encoded.size() < 2 || encoded[0] != 0xFF || encoded[1] != 0xFE) return encoded.size() / 2;
-  std::size_t n = 0;
-  bool narrow = true;
-  for (std::size_t i = 2; i < encoded.size();) {
-    if (encoded[i] == 0) {
-      narrow = !narrow;
-      ++i;
-    } else {
-      i += narrow ? 1 : 2;
-      ++n;
-    }
-  }
-  return n;
-}
 RowShape rowShape(const TableDef& table) {
   RowShape s;
   for (const Column& c : table.columns) {
@@ -202,74 +273,112 @@ RowShape rowShape(const TableDef& table) {
   return s;
 }
 
-ByteBuffer encodeRow(const TableDef& table, const RowShape& shape, const Row& row,
-                     LongValuePlacer& placer, const std::string& what,
-                     const WriteFormat& format, std::uint16_t codePage) {
-  // Code-page text is Jet 3's; 0 means Jet 4 Unicode.
-  if (format.generation != 3) codePage = 0;
-  const std::size_t maskSize = (shape.columnCount + 7) / 8;
-  ByteBuffer fixed(shape.fixedSize, 0);
-  ByteBuffer mask(maskSize, 0);
-  std::vector<ByteBuffer> vars(shape.varCount);
-  std::vector<std::size_t> longValues;  // columns whose content may still move out of the row
-  std::vector<ByteBuffer> contents(table.columns.size());
-  for (std::size_t i = 0; i < table.columns.size(); ++i) {
-    const Column& c = table.columns[i];
-    const Value& v = i < row.size() ? row[i] : Value{};
+RowEncoder::RowEncoder(const TableDef& table, const WriteFormat& format, std::uint16_t codePage)
+    : table_(table),
+      format_(format),
+      shape_(rowShape(table)),
+      // Code-page text is Jet 3's; 0 means Jet 4 Unicode.
+      codePage_(format.generation == 3 ? codePage : 0),
+      vars_(shape_.varCount),
+      memos_(table.columns.size()),
+      longs_(table.columns.size()) {}
+
+void RowEncoder::takeStoredText(const std::vector<bool>& columns, const RowCursor& cursor) {
+  stored_.assign(table_.columns.size(), false);
+  if (codePage_ != 0) return;  // Jet 3 text is code-page bytes
+  for (std::size_t i = 0; i < columns.size() && i < table_.columns.size(); ++i) {
+    const Column& c = table_.columns[i];
+    stored_[i] = columns[i] && !c.fixed() &&
+                 (c.type == ColumnType::Text || c.type == ColumnType::Memo);
+  }
+  cursor_ = &cursor;
+}
+
+void RowEncoder::storedValue(std::size_t i, const Column& c, const std::string& what,
+                             std::uint32_t rowNumber) {
+  const Context ctx{what, rowNumber};
+  const std::span<const std::uint8_t> bytes = cursor_->storedText(i);
+  const bool compressible = (c.extraFlags & 0x01) != 0;
+  if (c.type == ColumnType::Memo) {
+    storedJet4Text(bytes, compressible, kMaxCompressedChars, memos_[i], units_);
+    longs_[i] = memos_[i];
+    longValues_.push_back(i);
+    return;
+  }
+  checkTextLength(c, storedJet4Text(bytes, compressible, SIZE_MAX, vars_[c.varIndex], units_), ctx);
+}
+
+std::span<const std::uint8_t> RowEncoder::encode(const Row& row, LongValuePlacer& placer,
+                                                 const std::string& what, std::uint32_t rowNumber) {
+  const Context ctx{what, rowNumber};
+  const std::size_t maskSize = (shape_.columnCount + 7) / 8;
+  fixed_.assign(shape_.fixedSize, 0);
+  mask_.assign(maskSize, 0);
+  for (ByteBuffer& b : vars_) b.clear();
+  longValues_.clear();  // columns whose content may still move out of the row
+  static const Value kNull;
+  for (std::size_t i = 0; i < table_.columns.size(); ++i) {
+    const Column& c = table_.columns[i];
+    const Value& v = i < row.size() ? row[i] : kNull;
     if (c.type == ColumnType::Boolean) {
       const bool yes = std::holds_alternative<bool>(v) && std::get<bool>(v);
-      if (yes) mask[c.number / 8] |= static_cast<std::uint8_t>(1u << (c.number % 8));
+      if (yes) mask_[c.number / 8] |= static_cast<std::uint8_t>(1u << (c.number % 8));
       continue;
     }
     if (isNull(v)) continue;
-    mask[c.number / 8] |= static_cast<std::uint8_t>(1u << (c.number % 8));
-    if (c.fixed()) {
-      putFixed(fixed, c, v, what);
+    mask_[c.number / 8] |= static_cast<std::uint8_t>(1u << (c.number % 8));
+    if (!stored_.empty() && stored_[i]) {
+      storedValue(i, c, what, rowNumber);
+    } else if (c.fixed()) {
+      putFixed(fixed_, c.fixedOffset, c, v, ctx);
     } else if (isLongValue(c.type)) {
-      contents[i] = longValueContent(c, v, what, codePage);
-      longValues.push_back(i);
+      longs_[i] = longValueContent(c, v, ctx, codePage_, memos_[i], units_);
+      longValues_.push_back(i);
     } else {
-      vars[c.varIndex] = variableBytes(c, v, what, codePage);
+      variableBytes(c, v, ctx, codePage_, vars_[c.varIndex], units_);
     }
   }
   // Long values of up to 64 bytes stay in the row while the row stays small enough.
-  std::size_t size = 2 + fixed.size() + maskSize + (shape.varCount > 0 ? 4 + 2 * shape.varCount : 0);
-  for (const ByteBuffer& b : vars) size += b.size();
-  for (std::size_t i : longValues) {
-    size += L::kLongValueHeader + (contents[i].size() <= L::kMaxInlineLongValue ? contents[i].size() : 0);
+  std::size_t size = 2 + fixed_.size() + maskSize + (shape_.varCount > 0 ? 4 + 2 * shape_.varCount : 0);
+  for (const ByteBuffer& b : vars_) size += b.size();
+  for (std::size_t i : longValues_) {
+    size += L::kLongValueHeader + (longs_[i].size() <= L::kMaxInlineLongValue ? longs_[i].size() : 0);
   }
-  if (format.generation == 3) size -= 1 + shape.varCount;  // one-byte counts and offsets
-  const bool keepInline = size <= format.maxRowSize;
-  for (std::size_t i : longValues) {
-    const Column& c = table.columns[i];
-    if (keepInline && contents[i].size() <= L::kMaxInlineLongValue) {
-      vars[c.varIndex] = inlineLongValue(contents[i]);
+  if (format_.generation == 3) size -= 1 + shape_.varCount;  // one-byte counts and offsets
+  const bool keepInline = size <= format_.maxRowSize;
+  for (std::size_t i : longValues_) {
+    const Column& c = table_.columns[i];
+    if (keepInline && longs_[i].size() <= L::kMaxInlineLongValue) {
+      inlineLongValue(longs_[i], vars_[c.varIndex]);
     } else {
-      vars[c.varIndex] = placer.place(c, contents[i]);
+      placer.place(c, longs_[i], vars_[c.varIndex]);
     }
   }
-  if (format.generation == 3) return assembleJet3Row(shape, fixed, vars, mask, what);
-  ByteBuffer out;
-  out.reserve(size);
-  addU16(out, shape.columnCount);
-  addBytes(out, fixed);
-  std::vector<std::uint16_t> starts(shape.varCount);
-  for (std::size_t k = 0; k < vars.size(); ++k) {
-    starts[k] = static_cast<std::uint16_t>(out.size());
-    addBytes(out, vars[k]);
+  if (format_.generation == 3) {
+    out_ = assembleJet3Row(shape_, fixed_, vars_, mask_, ctx.name());
+    return out_;
   }
-  if (shape.varCount > 0) {
-    addU16(out, static_cast<std::uint16_t>(out.size()));
-    for (std::size_t k = vars.size(); k-- > 0;) addU16(out, starts[k]);
-    addU16(out, shape.varCount);
+  out_.clear();
+  out_.reserve(size);
+  addU16(out_, shape_.columnCount);
+  addBytes(out_, fixed_);
+  starts_.resize(shape_.varCount);
+  for (std::size_t k = 0; k < vars_.size(); ++k) {
+    starts_[k] = static_cast<std::uint16_t>(out_.size());
+    addBytes(out_, vars_[k]);
   }
-  addBytes(out, mask);
-  if (out.size() > L::kMaxRowSize) {
-    throw unsupported(what, "a row needs " + std::to_string(out.size()) +
+  if (shape_.varCount > 0) {
+    addU16(out_, static_cast<std::uint16_t>(out_.size()));
+    for (std::size_t k = vars_.size(); k-- > 0;) addU16(out_, starts_[k]);
+    addU16(out_, shape_.varCount);
+  }
+  addBytes(out_, mask_);
+  if (out_.size() > L::kMaxRowSize) {
+    throw unsupported(what, "a row needs " + std::to_string(out_.size()) +
                                 " bytes, more than the " + std::to_string(L::kMaxRowSize) +
                                 " a Jet 4 row may hold");
   }
-  return out;
+  return out_;
 }
 
 }  // namespace jet
