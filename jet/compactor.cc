@@ -1,7 +1,6 @@
 #include "jet/compactor.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +14,7 @@
 #include "jet/database.h"
 #include "jet/database_writer.h"
 #include "jet/error.h"
+#include "jet/file_output.h"
 #include "jet/page_file.h"
 #include "jet/text.h"
 
@@ -250,17 +250,15 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
 
 // Links the finished file in under its final name; never replaces a file.
 void linkIntoPlace(const std::string& temp, const std::string& destination) {
-  if (::link(temp.c_str(), destination.c_str()) != 0) {
+  FileOutput& calls = fileOutput();
+  if (calls.link(temp.c_str(), destination.c_str()) != 0) {
     const int err = errno;
     if (err == EEXIST) throw destinationExists(destination);
     throw writeFailed(destination, std::strerror(err));
   }
   ::unlink(temp.c_str());
-  const int dir = ::open(folderOf(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
+  // Best effort: the file is complete and in place whether or not the folder flush succeeds.
+  calls.syncFolder(folderOf(destination).c_str());
 }
 
 }  // namespace
