@@ -77,7 +77,9 @@ void removeStaleTemporaries(const std::string& destination) {
 
 // The writer names its own (temporary) file in errors; the caller knows the destination.
 Error forDestination(const Error& e, const std::string& temp, const std::string& destination) {
-  if (e.number() != kErrWriteFailed) return e;
+  // A refusal of the writer (content the target cannot hold) names where it
+  // stopped by our temporary name; the destination is the name users know.
+  if (e.number() != kErrWriteFailed) return renamed(e, temp, destination);
   std::string why = e.what();
   const std::string prefix = "Cannot write " + quoted(temp) + ": ";
   if (why.compare(0, prefix.size(), prefix) == 0) why = why.substr(prefix.size());

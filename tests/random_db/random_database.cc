@@ -511,10 +511,28 @@ SeedResult checkSeed(std::uint32_t seed, const std::string& folder, bool keep) {
     return result;
   }
   for (const VersionPath& p : versionPaths()) {
-    if (p.from != db.writtenAt || p.to < db.oldestTarget) continue;
+    if (p.from != db.writtenAt) continue;
     PathResult pr{p, {}};
     const std::string dst = folder + "/seed-" + std::to_string(seed) + "-to-" + std::to_string(p.to) + ".mdb";
     fs::remove(dst);
+    if (p.to < db.oldestTarget) {
+      // Content the target may not hold: refused naming the destination (not
+      // a temporary file) and leaving nothing, or, when the draw happened to
+      // fit, kept whole like any other.
+      try {
+        jet::compactDatabase(src, dst, p.code);
+      } catch (const jet::Error& e) {
+        if (fs::exists(dst)) pr.problems.push_back("a refused compaction left its destination");
+        const std::string why = e.what();
+        if (why.find("'" + dst) == std::string::npos || why.find(".tmp") != std::string::npos) {
+          pr.problems.push_back("the refusal does not name the destination: " + why);
+        }
+        ++result.refused;
+        if (!pr.problems.empty()) result.paths.push_back(std::move(pr));
+        continue;
+      }
+      fs::remove(dst);
+    }
     try {
       jet::compactDatabase(src, dst, p.code);
       const auto read = jet::Database::open(dst);

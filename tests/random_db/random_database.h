@@ -57,7 +57,8 @@ struct SeedResult {
   int writtenAt = 4, oldestTarget = 4;
   std::size_t tables = 0, rows = 0, indexes = 0;
   std::vector<std::string> sourceProblems;  // the source does not hold what was written
-  std::vector<PathResult> paths;
+  std::vector<PathResult> paths;  // every path compacted, and refusals gone wrong
+  std::size_t refused = 0;        // compactions to versions the content does not fit, refused
 };
 
 // Generates, writes and compacts the database of `seed` inside `folder`
