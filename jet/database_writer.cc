@@ -35,6 +35,8 @@ constexpr std::uint16_t kGeneralSortOrder = 0x0409;
 // A data page is listed as having room when at least this much is free.
 constexpr std::size_t kRoomForRows = 512;
 
+PropertyTextForm propertyTextForm(const WriterOptions& o) { return {o.generation >= 4, o.codePage}; }
+
 // Plain SIDs as Jet 4 files store them under their own mask (corpus: adox).
 const Bytes kSidAdmin = {0x03, 0x01};
 const Bytes kSidCreator = {0x02, 0x03};
@@ -897,7 +899,7 @@ std::uint32_t DatabaseWriter::addTable(const TableDef& def, RowCursor& rows,
   o.dateUpdate = s_->date(object.dateUpdate);
   o.owner = kSidAdmin;
   o.flags = object.flags;
-  o.lvProp = encodePropertyBlob(object.properties, what);
+  o.lvProp = encodePropertyBlob(object.properties, what, propertyTextForm(s_->options));
   s_->objects.push_back(std::move(o));
   s_->addInheritedAces(id, kTablesContainerId);
   s_->tables.push_back(std::move(pt));
@@ -919,7 +921,8 @@ std::int32_t DatabaseWriter::addObject(const CatalogObject& object) {
   o.connect = object.connect;
   o.foreignName = object.foreignName;
   o.lv = object.lv;
-  o.lvProp = encodePropertyBlob(object.properties, s_->path + ", object '" + object.name + "'");
+  o.lvProp = encodePropertyBlob(object.properties, s_->path + ", object '" + object.name + "'",
+                               propertyTextForm(s_->options));
   o.lvModule = object.lvModule;
   o.lvExtra = object.lvExtra;
   s_->objects.push_back(std::move(o));
@@ -970,7 +973,9 @@ void DatabaseWriter::finish() {
   if (s.finished) return;
   s.finished = true;
   for (ObjectRow& o : s.objects) {
-    if (o.id == kMSysDbId) o.lvProp = encodePropertyBlob(s.databaseProperties, s.path + ", MSysDb");
+    if (o.id == kMSysDbId) {
+      o.lvProp = encodePropertyBlob(s.databaseProperties, s.path + ", MSysDb", propertyTextForm(s.options));
+    }
   }
   const auto system = [&](TableDef def, std::uint32_t page) {
     PendingTable pt;

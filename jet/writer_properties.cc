@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <map>
+#include <optional>
 
 #include "jet/error.h"
 #include "jet/text.h"
@@ -13,17 +14,25 @@ constexpr std::uint16_t kNameBlock = 0x80;
 constexpr std::uint16_t kOwnMap = 0x00;
 constexpr std::uint16_t kColumnMap = 0x01;
 
-ByteBuffer utf16(const std::string& s) {
-  const std::string raw = encodeUtf16(s);
-  return ByteBuffer(raw.begin(), raw.end());
+ByteBuffer textBytes(const std::string& s, PropertyTextForm form, const std::string& what) {
+  if (form.unicode) {
+    const std::string raw = encodeUtf16(s);
+    return ByteBuffer(raw.begin(), raw.end());
+  }
+  const std::optional<std::string> raw = encodeCodePage(s, form.codePage);
+  if (!raw) {
+    throw unsupported(what, "the property text '" + s + "' holds a character that code page " +
+                                std::to_string(form.codePage) + " cannot hold");
+  }
+  return ByteBuffer(raw->begin(), raw->end());
 }
 
 // A property value in its column encoding; text is never compressed here.
-ByteBuffer valueBytes(const Property& p, const std::string& what) {
+ByteBuffer valueBytes(const Property& p, PropertyTextForm form, const std::string& what) {
   ByteBuffer b;
   const Value& v = p.value;
   if (isNull(v)) return b;
-  if (const auto* s = std::get_if<std::string>(&v)) return utf16(*s);
+  if (const auto* s = std::get_if<std::string>(&v)) return textBytes(*s, form, what);
   if (const auto* x = std::get_if<bool>(&v)) return ByteBuffer{static_cast<std::uint8_t>(*x ? 0xFF : 0x00)};
   if (const auto* x = std::get_if<std::uint8_t>(&v)) return ByteBuffer{*x};
   if (const auto* x = std::get_if<std::int16_t>(&v)) {
@@ -52,7 +61,8 @@ ByteBuffer valueBytes(const Property& p, const std::string& what) {
 
 }  // namespace
 
-ByteBuffer encodePropertyBlob(const std::vector<PropertyMap>& maps, const std::string& what) {
+ByteBuffer encodePropertyBlob(const std::vector<PropertyMap>& maps, const std::string& what,
+                              PropertyTextForm form) {
   std::vector<std::string> names;
   std::map<std::string, std::uint16_t> index;
   bool any = false;
@@ -65,10 +75,10 @@ ByteBuffer encodePropertyBlob(const std::vector<PropertyMap>& maps, const std::s
     }
   }
   if (!any) return {};
-  ByteBuffer out = {'M', 'R', '2', 0};
+  ByteBuffer out = form.unicode ? ByteBuffer{'M', 'R', '2', 0} : ByteBuffer{'K', 'K', 'D', 0};
   ByteBuffer list;
   for (const std::string& n : names) {
-    const ByteBuffer b = utf16(n);
+    const ByteBuffer b = textBytes(n, form, what);
     addU16(list, static_cast<std::uint16_t>(b.size()));
     addBytes(list, b);
   }
@@ -78,12 +88,12 @@ ByteBuffer encodePropertyBlob(const std::vector<PropertyMap>& maps, const std::s
   for (const PropertyMap& m : maps) {
     if (m.properties.empty()) continue;
     ByteBuffer block;
-    const ByteBuffer name = utf16(m.name);
+    const ByteBuffer name = textBytes(m.name, form, what);
     addU32(block, static_cast<std::uint32_t>(6 + name.size()));
     addU16(block, static_cast<std::uint16_t>(name.size()));
     addBytes(block, name);
     for (const Property& p : m.properties) {
-      const ByteBuffer data = valueBytes(p, what);
+      const ByteBuffer data = valueBytes(p, form, what);
       addU16(block, static_cast<std::uint16_t>(8 + data.size()));
       addU8(block, p.ddl);
       addU8(block, p.type);
