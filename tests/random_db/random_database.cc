@@ -83,6 +83,7 @@ class Generator {
 
   GeneratedTable table(int number) {
     GeneratedTable t;
+    longBudget_ = kLongBudget;
     t.def.name = tableName(number);
     const bool autoId = draw_.chance(60);
     std::vector<ColumnPlan> plans;
@@ -249,15 +250,20 @@ class Generator {
     return draw_.pick(kWide);
   }
 
-  // A long value's length: empty, small, about a page, or a chain of pages.
+  // A long value's length: empty, small, about a page, or a chain of pages;
+  // small ones only once a table's share of long-value bytes is spent.
   std::size_t longLength() {
+    std::size_t n = 0;
     switch (draw_.below(5)) {
-      case 0: return draw_.between(0, 2);
-      case 1: return draw_.between(3, 60);
-      case 2: return draw_.between(200, 1000);
-      case 3: return draw_.between(1500, 4000);
-      default: return draw_.between(5000, 40000);
+      case 0: n = draw_.between(0, 2); break;
+      case 1: n = draw_.between(3, 60); break;
+      case 2: n = draw_.between(200, 1000); break;
+      case 3: n = draw_.between(1500, 4000); break;
+      default: n = draw_.between(5000, 40000); break;
     }
+    if (n > 60 && n > longBudget_) n = draw_.between(0, 60);
+    longBudget_ -= std::min(n, longBudget_);
+    return n;
   }
 
   Value value(const ColumnPlan& p, std::size_t row) {
@@ -353,8 +359,10 @@ class Generator {
   }
 
  private:
+  static constexpr std::size_t kLongBudget = 400000;  // long-value bytes per table, to stay fast
   Draw draw_;
   int oldest_;
+  std::size_t longBudget_ = kLongBudget;
 };
 
 std::vector<int> sourceVersions() {

@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
     bool failed = !r.sourceProblems.empty();
     for (const auto& path : r.paths) failed = failed || !path.problems.empty();
     if (failed && argc > 3) std::cout << random_db::describe(random_db::generate(seed));
+    if (failed) std::cout.flush();
     for (const auto& path : r.paths) {
       auto& [checked, failed] = perPath[random_db::pathName(path.path)];
       ++checked;
