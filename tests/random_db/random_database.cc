@@ -60,14 +60,16 @@ struct ColumnPlan {
   bool autoNumber = false;
   int nullPercent = 0;
   std::uint8_t precision = 0, scale = 0;  // decimal
+  bool full = false;  // text and binary values mostly take the whole length
 };
 
 bool indexable(ColumnType t) { return t != ColumnType::Memo && t != ColumnType::OLE; }
 
-// Row bytes a column may take in the larger of the row formats.
-int rowCost(const ColumnPlan& c) {
+// Row bytes a column may take: Jet 4 stores text as UTF-16 (compressed when
+// it can be), Jet 3 one byte a character.
+int rowCost(const ColumnPlan& c, int bytesPerChar) {
   switch (c.type) {
-    case ColumnType::Text: return 2 * c.chars + 2;
+    case ColumnType::Text: return bytesPerChar * c.chars + 2;
     case ColumnType::Binary: return c.chars + 2;
     case ColumnType::Memo:
     case ColumnType::OLE: return 16;
@@ -88,12 +90,18 @@ class Generator {
     const bool autoId = draw_.chance(60);
     std::vector<ColumnPlan> plans;
     if (autoId) plans.push_back(ColumnPlan{ColumnType::Long, 0, true, true, true, 0});
-    const int columns = draw_.between(1, 14);
-    int budget = 1700;
+    // Most rows stay well inside a page; wide tables come near the row limits
+    // (Jet 3 2012 bytes, Jet 4 4060), more columns of longer text.
+    const bool wide = draw_.chance(25);
+    const int columns = wide ? draw_.between(10, 40) : draw_.between(1, 14);
+    int budget4 = wide ? 3900 : 1700, budget3 = !wide ? 1700 : oldest_ <= 3 ? 1900 : 100000;
     for (int i = 0; i < columns; ++i) {
       ColumnPlan p = column();
-      if (rowCost(p) > budget) continue;
-      budget -= rowCost(p);
+      if (wide && p.type == ColumnType::Text) p.chars = 255;
+      p.full = wide;
+      if (rowCost(p, 2) > budget4 || rowCost(p, 1) > budget3) continue;
+      budget4 -= rowCost(p, 2);
+      budget3 -= rowCost(p, 1);
       plans.push_back(p);
     }
     if (draw_.chance(20)) plans.push_back(ColumnPlan{ColumnType::Guid, 0, false, false, true, 0});
@@ -228,7 +236,9 @@ class Generator {
 
   // Text of `chars` characters at most, from the characters the column may hold.
   std::string text(const ColumnPlan& p, std::size_t most) {
-    const std::size_t n = draw_.chance(10) ? 0 : draw_.between(1, static_cast<int>(most));
+    const std::size_t n = draw_.chance(10) ? 0
+                          : p.full && draw_.chance(70) ? most
+                                                       : draw_.between(1, static_cast<int>(most));
     std::string out;
     // Lengths count UTF-16 units: a character outside the BMP takes two.
     for (std::size_t units = 0; units < n;) {
@@ -295,7 +305,7 @@ class Generator {
         if (p.distinct) {
           for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<std::uint8_t>(r >> s));
         }
-        const std::size_t n = draw_.between(0, p.chars);
+        const std::size_t n = p.full && draw_.chance(70) ? p.chars : draw_.between(0, p.chars);
         while (b.size() < n) b.push_back(static_cast<std::uint8_t>(draw_.bits()));
         if (b.size() > static_cast<std::size_t>(p.chars)) b.resize(p.chars);
         return Value{b};
