@@ -154,6 +154,9 @@ class Generator {
                                                    "Memo", "Data", "Key", "Total", "Note"};
     do {
       c.name = draw_.pick(words) + (draw_.chance(30) ? " " : "_") + std::to_string(i);
+      // Names outside ASCII: code page 1252 ones in every version, others in Jet 4.
+      if (draw_.chance(15)) c.name += " \xC3\xA0 \xE2\x82\xAC";
+      if (oldest_ >= 4 && draw_.chance(10)) c.name += " \xCE\xA9\xE6\xBC\xA2";
     } while (!names.insert(c.name).second);
     c.type = p.type;
     c.number = static_cast<std::uint16_t>(i);
