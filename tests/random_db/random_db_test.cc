@@ -3,6 +3,7 @@
 // structure check passes on every Jet 4 file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <unistd.h>
@@ -18,8 +19,10 @@ constexpr std::uint32_t kSeeds = 36;
 
 class Folder {
  public:
-  Folder() : path_(fs::temp_directory_path() / ("jetlift-random-db-" + std::to_string(::getpid()) + "-" +
-                                               ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
+  Folder() {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');  // parameterised names hold a slash
+    path_ = fs::temp_directory_path() / ("jetlift-random-db-" + std::to_string(::getpid()) + "-" + name);
     fs::create_directories(path_);
   }
   ~Folder() { fs::remove_all(path_); }
