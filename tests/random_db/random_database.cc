@@ -418,6 +418,11 @@ std::vector<std::string> compareWithWritten(const GeneratedDatabase& db, const s
                          std::to_string(t.rows.size()) + " were written");
     }
   }
+  const auto relationships = read->relationships();
+  if (relationships.size() != db.relationships.size()) {
+    problems.push_back(std::to_string(relationships.size()) + " relationships read, " +
+                       std::to_string(db.relationships.size()) + " written");
+  }
   return problems;
 }
 
@@ -450,6 +455,29 @@ GeneratedDatabase generate(std::uint32_t seed) {
   Generator g(seed, db.oldestTarget);
   const int tables = choose.between(1, 4);
   for (int t = 0; t < tables; ++t) db.tables.push_back(g.table(t + 1));
+  // Relationships: a column of one table to a one-column primary key of the
+  // same type in another.
+  for (const GeneratedTable& one : db.tables) {
+    const jet::Index* pk = nullptr;
+    for (const auto& x : one.def.indexes) pk = x.primary() ? &x : pk;
+    if (pk == nullptr || one.def.physicalIndexes[pk->physicalIndex].columns.size() != 1) continue;
+    const jet::Column& key = one.def.columns[one.def.physicalIndexes[pk->physicalIndex].columns[0].columnNumber];
+    for (const GeneratedTable& many : db.tables) {
+      if (&many == &one || !choose.chance(50)) continue;
+      for (const jet::Column& c : many.def.columns) {
+        if (c.type != key.type || c.autoNumber()) continue;
+        jet::Relationship r;
+        r.name = one.def.name + many.def.name;
+        r.flags = choose.pick(std::vector<std::int32_t>{0, 2, 0x100, 0x1000, 0x1100});
+        r.table = many.def.name;
+        r.referencedTable = one.def.name;
+        r.columns = {c.name};
+        r.referencedColumns = {key.name};
+        db.relationships.push_back(r);
+        break;
+      }
+    }
+  }
   return db;
 }
 
@@ -476,6 +504,7 @@ void write(const GeneratedDatabase& db, const std::string& path) {
     } cursor(t.rows);
     writer.addTable(def, cursor);
   }
+  for (const jet::Relationship& r : db.relationships) writer.addRelationship(r);
   writer.finish();
 }
 
@@ -510,6 +539,7 @@ SeedResult checkSeed(std::uint32_t seed, const std::string& folder, bool keep) {
   result.writtenAt = db.writtenAt;
   result.oldestTarget = db.oldestTarget;
   result.tables = db.tables.size();
+  result.relationships = db.relationships.size();
   for (const auto& t : db.tables) {
     result.rows += t.rows.size();
     result.indexes += t.def.indexes.size();

@@ -35,6 +35,7 @@ struct GeneratedDatabase {
   int writtenAt = 4;      // the source's version
   int oldestTarget = 4;   // the content fits this version and every newer one
   std::vector<GeneratedTable> tables;
+  std::vector<jet::Relationship> relationships;  // from a column to another table's primary key
 };
 
 // The database of `seed`: its source version and the oldest version its
@@ -55,7 +56,7 @@ struct PathResult {
 struct SeedResult {
   std::uint32_t seed = 0;
   int writtenAt = 4, oldestTarget = 4;
-  std::size_t tables = 0, rows = 0, indexes = 0;
+  std::size_t tables = 0, rows = 0, indexes = 0, relationships = 0;
   std::vector<std::string> sourceProblems;  // the source does not hold what was written
   std::vector<PathResult> paths;  // every path compacted, and refusals gone wrong
   std::size_t refused = 0;        // compactions to versions the content does not fit, refused

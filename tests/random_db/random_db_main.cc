@@ -24,12 +24,13 @@ int main(int argc, char** argv) {
   fs::create_directories(folder);
   std::map<std::string, std::pair<int, int>> perPath;  // checked, failed
   int sourcesFailed = 0;
-  std::size_t rows = 0, indexes = 0, refused = 0;
+  std::size_t rows = 0, indexes = 0, relationships = 0, refused = 0;
   for (std::uint32_t seed = first; seed < first + count; ++seed) {
     const random_db::SeedResult r = random_db::checkSeed(seed, folder.string(), argc > 3);
     rows += r.rows;
     indexes += r.indexes;
     refused += r.refused;
+    relationships += r.relationships;
     for (const auto& p : r.sourceProblems) std::cout << "seed " << seed << " source: " << p << "\n";
     sourcesFailed += !r.sourceProblems.empty();
     bool failed = !r.sourceProblems.empty();
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
     }
   }
   if (argc <= 3) fs::remove_all(folder);
-  std::cout << count << " seeds from " << first << ", " << rows << " rows, " << indexes << " indexes; "
+  std::cout << count << " seeds from " << first << ", " << rows << " rows, " << indexes << " indexes, " << relationships << " relationships; "
             << sourcesFailed << " sources failed; " << refused
             << " compactions to a version the content does not fit refused cleanly\n";
   bool ok = sourcesFailed == 0;

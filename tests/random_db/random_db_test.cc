@@ -49,12 +49,13 @@ TEST_P(RandomDatabase, EveryResultHoldsWhatItsSourceHolds) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, RandomDatabase, ::testing::Range<std::uint32_t>(1, kSeeds + 1));
 
-TEST(RandomDatabases, TheFixedSeedsCoverEveryPathWithEveryColumnType) {
+TEST(RandomDatabases, TheFixedSeedsCoverEveryPathColumnTypeAndIndexKind) {
   std::map<std::string, int> perPath;
   std::map<jet::ColumnType, int> types;
-  int descending = 0, unique = 0, multiColumn = 0;
+  int descending = 0, unique = 0, multiColumn = 0, relationships = 0;
   for (std::uint32_t seed = 1; seed <= kSeeds; ++seed) {
     const auto db = random_db::generate(seed);
+    relationships += static_cast<int>(db.relationships.size());
     for (const auto& p : random_db::versionPaths()) {
       if (p.from == db.writtenAt && p.to >= db.oldestTarget) ++perPath[random_db::pathName(p)];
     }
@@ -80,6 +81,7 @@ TEST(RandomDatabases, TheFixedSeedsCoverEveryPathWithEveryColumnType) {
   EXPECT_GT(descending, 0);
   EXPECT_GT(unique, 0);
   EXPECT_GT(multiColumn, 0);
+  EXPECT_GT(relationships, 0);
 }
 
 TEST(RandomDatabases, ASeedAlwaysMakesTheSameDatabase) {
