@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
   }
   const std::string cli = argv[1], corpus = argv[2], readerDir = argc > 3 ? argv[3] : "";
   const std::string readerScript =
-      std::filesystem::path(__FILE__).parent_path().string() + "/mdb_reader_rows.mjs";
+      std::string(JETLIFT_BENCH_DIR) + "/mdb_reader_rows.mjs";
   std::vector<Table> all = tablesOf(corpus);
   // The two tables with the most values and the two with the most bytes.
   std::vector<Table> tables;

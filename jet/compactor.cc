@@ -77,8 +77,20 @@ void removeStaleTemporaries(const std::string& destination) {
 
 // The writer names its own (temporary) file in errors; the caller knows the destination.
 Error forDestination(const Error& e, const std::string& temp, const std::string& destination) {
-  // A refusal of the writer (content the target cannot hold) names where it
-  // stopped by our temporary name; the destination is the name users know.
+  // A refusal names the temporary file, which is gone by now: name the
+  // destination, and say the content cannot be written rather than read.
+  if (e.number() == kErrUnsupported) {
+    const std::string text = e.what(), head = "'" + temp, marker = "' cannot be read: ";
+    if (text.compare(0, head.size(), head) != 0) return renamed(e, temp, destination);
+    const std::string rest = text.substr(head.size());
+    const std::size_t at = rest.find(marker);
+    if (at == std::string::npos) return renamed(e, temp, destination);
+    std::string where = rest.substr(0, at);
+    if (where.compare(0, 2, ", ") == 0) where = where.substr(2);
+    return Error(kErrUnsupported, quoted(destination) + " cannot be written: " +
+                                      (where.empty() ? "" : where + ": ") +
+                                      rest.substr(at + marker.size()));
+  }
   if (e.number() != kErrWriteFailed) return renamed(e, temp, destination);
   std::string why = e.what();
   const std::string prefix = "Cannot write " + quoted(temp) + ": ";

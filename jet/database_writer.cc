@@ -172,10 +172,10 @@ TableDef objectsTable() {
       makeColumn("LvModule", ColumnType::OLE, 15, v),
       makeColumn("LvProp", ColumnType::OLE, 14, v),
       makeColumn("Name", ColumnType::Text, 2, v, 510),
-      makeColumn("Owner", ColumnType::Binary, 6, 0x32, 510),
+      makeColumn("Owner", ColumnType::Binary, 6, 0x32, 0),
       makeColumn("ParentId", ColumnType::Long, 1, f),
       makeColumn("RmtInfoLong", ColumnType::OLE, 12, v),
-      makeColumn("RmtInfoShort", ColumnType::Binary, 11, v, 510),
+      makeColumn("RmtInfoShort", ColumnType::Binary, 11, v, 0),
       makeColumn("Type", ColumnType::Integer, 3, f),
   };
   t.physicalIndexes = {makeReal({1, 2}, 0x81), makeReal({0}, 0x81)};
@@ -190,7 +190,7 @@ TableDef acesTable() {
       makeColumn("ACM", ColumnType::Long, 2, 0x13),
       makeColumn("FInheritable", ColumnType::Boolean, 3, 0x13),
       makeColumn("ObjectId", ColumnType::Long, 0, 0x13),
-      makeColumn("SID", ColumnType::Binary, 1, 0x32, 510),
+      makeColumn("SID", ColumnType::Binary, 1, 0x32, 0),
   };
   t.physicalIndexes = {makeReal({0}, 0x88)};
   t.indexes = {makeLogical("ObjectId", 0, 0, 0)};
@@ -208,7 +208,7 @@ TableDef queriesTable() {
       makeColumn("Name1", ColumnType::Text, 3, 0x12, 510),
       makeColumn("Name2", ColumnType::Text, 4, 0x12, 510),
       makeColumn("ObjectId", ColumnType::Long, 0, 0x13),
-      makeColumn("Order", ColumnType::Binary, 2, 0x12, 510),
+      makeColumn("Order", ColumnType::Binary, 2, 0x12, 0),
   };
   t.physicalIndexes = {makeReal({0, 1, 2}, 0x81)};
   t.indexes = {makeLogical("ObjectIdAttribute", 0, 0, 1)};
@@ -286,7 +286,15 @@ TableDef normalise(const TableDef& in, const std::string& what, int generation =
       if (isLongValue(c.type)) c.length = 0;
       const std::uint16_t most = generation == 3 ? 255 : 510;
       if (c.type == ColumnType::Text && (c.length == 0 || c.length > most)) c.length = most;
-      if (c.type == ColumnType::Binary && (c.length == 0 || c.length > most)) c.length = most;
+      if (c.type == ColumnType::Binary && c.length > most) {
+        // a smaller declared size would silently change the column
+        throw unsupported(what + ", column '" + c.name + "'",
+                          "a binary column of " + std::to_string(c.length) + " bytes is beyond the " +
+                              std::to_string(most) + " bytes a Jet " + std::to_string(generation) +
+                              " column holds");
+      }
+      // 0: the most the generation holds (the system tables use it)
+      if (c.type == ColumnType::Binary && c.length == 0) c.length = most;
     }
     if ((c.type == ColumnType::Text || c.type == ColumnType::Memo) && c.sortOrder == 0) {
       c.sortOrder = kGeneralSortOrder;

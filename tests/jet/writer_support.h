@@ -128,7 +128,7 @@ inline std::string mdbReaderScript() {
       if (r.status != 0) return std::string();
     }
     const std::filesystem::path source =
-        std::filesystem::path(JETLIFT_WRITER_ORACLE) / "dump.mjs";
+        std::filesystem::path(JETLIFT_WRITER_ORACLE_DIR) / "dump.mjs";
     // Tests run side by side: a copy renamed into place is never seen half written.
     const std::filesystem::path partial = dir / ("dump.mjs." + std::to_string(::getpid()));
     std::filesystem::copy_file(source, partial, std::filesystem::copy_options::overwrite_existing);
