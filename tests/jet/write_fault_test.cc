@@ -123,6 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
     Versions, CompactionUnderFaults,
     ::testing::Values(Scenario{"jet3-jackcess-delTest-access97.mdb", kCompactJet40},
                       Scenario{"jet3-jackcess-delTest-access97.mdb", kCompactJet30},
+                      Scenario{"jet3-jackcess-test-access97.mdb", kCompactJet40},
                       Scenario{"jet4-jackcess-adox.mdb", kCompactJet40},
                       Scenario{"jet4-jackcess-adox.mdb", kCompactJet30}));
 
