@@ -3,7 +3,7 @@
 #include <QFileInfo>
 
 #include "common/module1.h"
-#include "engine/database_compare.h"
+#include "engine/database_verify.h"
 #include "engine/engine_error.h"
 #include "engine/file_ops.h"
 #include "engine/folders.h"
@@ -68,10 +68,11 @@ QString DatabaseUpgrade::compactChecked(const QString& src, const QString& targe
     why.replace(at, named.size(), "'" + target.toStdString() + "'");
     throw EngineError(e.number(), why);
   }
-  if (auto difference = compareDatabases(src.toStdString(), temp.path().toStdString())) {
+  const auto differences = databaseDifferences(src.toStdString(), temp.path().toStdString(), 1);
+  if (!differences.empty()) {
     throw FileError(kErrPathFileAccess, "The compacted copy of '" + src +
                                             "' does not hold the same data: " +
-                                            QString::fromStdString(*difference));
+                                            QString::fromStdString(differences.front()));
   }
   const QString done = temp.path();
   temp.release();

@@ -586,6 +586,9 @@ class Checker {
 
 }  // namespace
 
-CheckReport checkDatabase(const std::string& path) { return Checker(path).run(); }
+CheckReport checkDatabase(const std::string& path) {
+  if (isJet12(Database::open(path)->version())) return checkJet12Database(path);
+  return Checker(path).run();
+}
 
 }  // namespace jet

@@ -28,5 +28,7 @@ struct CheckReport {
 // Throws jet::Error only when the file cannot be opened as a database at all
 // (or is not Jet 4); everything found inside it lands in the report.
 CheckReport checkDatabase(const std::string& path);
+// The same for Jet 1.x/2.0 files (jet/check_jet12.cc); checkDatabase calls it.
+CheckReport checkJet12Database(const std::string& path);
 
 }  // namespace jet

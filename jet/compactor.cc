@@ -218,7 +218,7 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
     const TableDef def = db.tableDef(e);
     auto rows = db.rows(def);
     const ObjectExtras x = extrasOf(e.id);
-    writer.addTable(generation == 3 ? asJet3(def, db.version()) : asJet4(def, db.version()), *rows,
+    writer.addTable(generation <= 3 ? asJet3(def, db.version()) : asJet4(def, db.version()), *rows,
                     TableObject{e.flags, db.properties(e), x.dateCreate, x.dateUpdate});
   }
   // Other objects, parents before children: containers first.
@@ -299,7 +299,7 @@ void compactDatabase(const std::string& source, const std::string& destination, 
       throw unsupported(source,
                         "version code " + std::to_string(versionCode) + " names no Jet version");
   }
-  if (target != JetVersion::Jet4 && target != JetVersion::Jet3) {
+  if (target != JetVersion::Jet4 && target != JetVersion::Jet3 && target != JetVersion::Jet2) {
     throw unsupported(source, "writing Jet " + versionText(target) + " files is not supported yet");
   }
   removeStaleTemporaries(destination);
@@ -308,6 +308,7 @@ void compactDatabase(const std::string& source, const std::string& destination, 
     WriterOptions wo;
     wo.codePage = db->header().codePage == 0 ? 1252 : db->header().codePage;
     if (target == JetVersion::Jet3) wo.generation = 3;
+    if (target == JetVersion::Jet2) wo.generation = 2;
     DatabaseWriter writer(temp, wo);
     copyContents(*db, writer, options, wo.generation);
     writer.finish();

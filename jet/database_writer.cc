@@ -14,6 +14,7 @@
 #include "jet/text.h"
 #include "jet/writer_bytes.h"
 #include "jet/writer_index.h"
+#include "jet/writer_jet2.h"
 #include "jet/writer_jet3.h"
 #include "jet/writer_keys.h"
 #include "jet/writer_output.h"
@@ -823,8 +824,12 @@ void DatabaseWriter::State::writeHeader() {
 
 // ---------------------------------------------------------------------------
 
-DatabaseWriter::DatabaseWriter(const std::string& path, WriterOptions options)
-    : s_(std::make_unique<State>(path, options)) {
+DatabaseWriter::DatabaseWriter(const std::string& path, WriterOptions options) {
+  if (options.generation == 2) {
+    jet2_ = std::make_unique<Jet2Writer>(path, options);
+    return;
+  }
+  s_ = std::make_unique<State>(path, options);
   if (s_->options.creationDate == 0) s_->options.creationDate = oleNow();
   s_->out.allocate(6);  // page 0, page 1, the four system TDEFs
   // The SID key depends only on page 0's inputs, so compute it now.
@@ -885,6 +890,7 @@ DatabaseWriter::~DatabaseWriter() = default;
 
 std::uint32_t DatabaseWriter::addTable(const TableDef& def, RowCursor& rows,
                                        const TableObject& object) {
+  if (jet2_) return jet2_->addTable(def, rows, object);
   if (s_->finished) throw unsupported(s_->path, "the database is already complete");
   const std::string what = s_->path + ", table '" + def.name + "'";
   PendingTable pt;
@@ -920,6 +926,7 @@ std::uint32_t DatabaseWriter::addTable(const TableDef& def, RowCursor& rows,
 }
 
 std::int32_t DatabaseWriter::addObject(const CatalogObject& object) {
+  if (jet2_) return jet2_->addObject(object);
   const std::int32_t id = s_->nextSyntheticId++;
   ObjectRow o;
   o.id = id;
@@ -944,6 +951,7 @@ std::int32_t DatabaseWriter::addObject(const CatalogObject& object) {
 }
 
 void DatabaseWriter::addQuery(const Query& query, const std::vector<PropertyMap>& properties) {
+  if (jet2_) return jet2_->addQuery(query, properties);
   CatalogObject o;
   o.name = query.name;
   o.type = kObjectQuery;
@@ -960,6 +968,7 @@ void DatabaseWriter::addQuery(const Query& query, const std::vector<PropertyMap>
 }
 
 void DatabaseWriter::addRelationship(const Relationship& rel) {
+  if (jet2_) return jet2_->addRelationship(rel);
   CatalogObject o;
   o.name = rel.name;
   o.type = kObjectRelationship;
@@ -978,10 +987,12 @@ void DatabaseWriter::addRelationship(const Relationship& rel) {
 }
 
 void DatabaseWriter::setDatabaseProperties(const std::vector<PropertyMap>& properties) {
+  if (jet2_) return jet2_->setDatabaseProperties(properties);
   s_->databaseProperties = properties;
 }
 
 void DatabaseWriter::finish() {
+  if (jet2_) return jet2_->finish();
   State& s = *s_;
   if (s.finished) return;
   s.finished = true;

@@ -24,12 +24,15 @@ struct WriterOptions {
   double creationDate = 0;           // OLE date; 0 means now
   std::uint16_t codePage = 1252;
   // 4: Jet 4 (Access 2000-2003); 3: Jet 3 (Access 97), whose text columns
-  // count their lengths in characters and store text in codePage.
+  // count their lengths in characters and store text in codePage; 2: Jet 2.0
+  // (Access 2.0), text as in Jet 3 (jet/writer_jet2.h).
   int generation = 4;
   std::uint32_t engineBuild = 0x261C;  // as Jet 4 stamps it (seen in the corpus files)
   // Index keys of one table held in memory before sorted runs go to a
   // temporary file (divided among the table's indexes).
   std::size_t indexMemory = 64u << 20;
+  // Jet 2.0: the largest file to make; 0 means the format's own 1 GB.
+  std::uint64_t maxFileSize = 0;
 };
 
 // What MSysObjects holds for a table beyond its definition.
@@ -58,6 +61,8 @@ inline constexpr std::int32_t kDatabasesContainerId = 0x0F000002;
 inline constexpr std::int32_t kRelationshipsContainerId = 0x0F000003;
 inline constexpr std::int32_t kMSysDbId = 0x10000000;
 
+class Jet2Writer;
+
 class DatabaseWriter {
  public:
   // Creates (or truncates) `path`; throws writeFailed.
@@ -85,6 +90,7 @@ class DatabaseWriter {
  private:
   struct State;
   std::unique_ptr<State> s_;
+  std::unique_ptr<Jet2Writer> jet2_;  // generation 2 has a layout of its own
 };
 
 }  // namespace jet
