@@ -4,6 +4,7 @@
 
 #include "common/module1.h"
 #include "engine/database_verify.h"
+#include "engine/engine_error.h"
 #include "engine/file_ops.h"
 #include "engine/folders.h"
 #include "engine/run_error.h"
@@ -56,7 +57,17 @@ QString DatabaseUpgrade::compactChecked(const QString& src, const QString& targe
                                         long versionCode) {
   const QFileInfo info(target);
   TemporaryFile temp(temporaryPathBeside(info.absolutePath(), info.fileName()));
-  engine_.CompactDatabase(src.toStdString(), temp.path().toStdString(), versionCode);
+  try {
+    engine_.CompactDatabase(src.toStdString(), temp.path().toStdString(), versionCode);
+  } catch (const EngineError& e) {
+    // The compaction only knows our temporary name; users know the file it was to become.
+    const std::string named = "'" + temp.path().toStdString() + "'";
+    std::string why = e.description();
+    const std::size_t at = why.find(named);
+    if (at == std::string::npos) throw;
+    why.replace(at, named.size(), "'" + target.toStdString() + "'");
+    throw EngineError(e.number(), why);
+  }
   const auto differences = databaseDifferences(src.toStdString(), temp.path().toStdString(), 1);
   if (!differences.empty()) {
     throw FileError(kErrPathFileAccess, "The compacted copy of '" + src +

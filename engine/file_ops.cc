@@ -13,6 +13,7 @@
 
 #include "common/module1.h"
 #include "engine/run_error.h"
+#include "jet/file_output.h"
 
 namespace engine {
 namespace {
@@ -57,7 +58,7 @@ std::size_t readSome(int fd, char* buffer, std::size_t size, const QString& path
 
 void writeAll(int fd, const char* data, std::size_t size, const QString& path) {
   while (size > 0) {
-    const ssize_t put = ::write(fd, data, size);
+    const ssize_t put = jet::fileOutput().write(fd, data, size);
     if (put < 0 && errno == EINTR) continue;
     if (put < 0) fail("Cannot write", path, errno);
     data += put;
@@ -66,12 +67,8 @@ void writeAll(int fd, const char* data, std::size_t size, const QString& path) {
 }
 
 void syncFolderOf(const QString& path) {
-  const QString folder = QFileInfo(path).absolutePath();
-  const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    ::fsync(fd);
-    ::close(fd);
-  }
+  // Best effort: the file is complete and in place whether or not this succeeds.
+  jet::fileOutput().syncFolder(QFile::encodeName(QFileInfo(path).absolutePath()).constData());
 }
 
 }  // namespace
@@ -98,7 +95,8 @@ bool sameBytes(const QString& a, const QString& b) {
 void copyFileChecked(const QString& src, const QString& dst) {
   Fd in(openRead(src));
   const QByteArray target = QFile::encodeName(dst);
-  Fd out(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  jet::FileOutput& calls = jet::fileOutput();
+  Fd out(calls.open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
   if (out.get() < 0) fail("Cannot create", dst, errno);
   try {
     std::vector<char> buffer(1 << 16);
@@ -107,8 +105,8 @@ void copyFileChecked(const QString& src, const QString& dst) {
       if (n == 0) break;
       writeAll(out.get(), buffer.data(), n, dst);
     }
-    if (::fsync(out.get()) != 0) fail("Cannot flush", dst, errno);
-    if (::close(out.release()) != 0) fail("Cannot close", dst, errno);
+    if (calls.fsync(out.get()) != 0) fail("Cannot flush", dst, errno);
+    if (calls.close(out.release()) != 0) fail("Cannot close", dst, errno);
     syncFolderOf(dst);
     if (!sameBytes(src, dst)) {
       throw FileError(kErrPathFileAccess, "The copy '" + dst + "' differs from '" + src + "'");
@@ -131,7 +129,8 @@ QString temporaryPathBeside(const QString& folder, const QString& name) {
 }
 
 void replaceFile(const QString& from, const QString& to) {
-  if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+  if (jet::fileOutput().rename(QFile::encodeName(from).constData(),
+                              QFile::encodeName(to).constData()) != 0) {
     fail("Cannot replace", to, errno);
   }
   syncFolderOf(to);

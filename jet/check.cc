@@ -380,9 +380,18 @@ class Checker {
       }
     }
     std::unordered_map<std::uint32_t, Bytes> byRow;
+    // Entries go by key, then by row: an empty Binary value's key is a
+    // prefix of every other, so the whole entry bytes would order it wrongly.
+    auto below = [](const Bytes& a, const Bytes& b) {
+      const auto ka = a.end() - L::kIndexRowPointer, kb = b.end() - L::kIndexRowPointer;
+      if (!std::equal(a.begin(), ka, b.begin(), kb)) {
+        return std::lexicographical_compare(a.begin(), ka, b.begin(), kb);
+      }
+      return std::lexicographical_compare(ka, a.end(), kb, b.end());
+    };
     for (std::size_t i = 0; i < tree.entries.size(); ++i) {
       const Bytes& e = tree.entries[i];
-      if (i > 0 && !(tree.entries[i - 1] < e)) {
+      if (i > 0 && !below(tree.entries[i - 1], e)) {
         problem(-1, owner + ": entry " + std::to_string(i) + " is not above the one before it");
       }
       Bytes key(e.begin(), e.end() - L::kIndexRowPointer);

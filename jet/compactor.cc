@@ -1,7 +1,6 @@
 #include "jet/compactor.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +14,7 @@
 #include "jet/database.h"
 #include "jet/database_writer.h"
 #include "jet/error.h"
+#include "jet/file_output.h"
 #include "jet/page_file.h"
 #include "jet/table_scan.h"
 #include "jet/text.h"
@@ -83,17 +83,17 @@ Error forDestination(const Error& e, const std::string& temp, const std::string&
   // destination, and say the content cannot be written rather than read.
   if (e.number() == kErrUnsupported) {
     const std::string text = e.what(), head = "'" + temp, marker = "' cannot be read: ";
-    if (text.compare(0, head.size(), head) != 0) return e;
+    if (text.compare(0, head.size(), head) != 0) return renamed(e, temp, destination);
     const std::string rest = text.substr(head.size());
     const std::size_t at = rest.find(marker);
-    if (at == std::string::npos) return e;
+    if (at == std::string::npos) return renamed(e, temp, destination);
     std::string where = rest.substr(0, at);
     if (where.compare(0, 2, ", ") == 0) where = where.substr(2);
     return Error(kErrUnsupported, quoted(destination) + " cannot be written: " +
                                       (where.empty() ? "" : where + ": ") +
                                       rest.substr(at + marker.size()));
   }
-  if (e.number() != kErrWriteFailed) return e;
+  if (e.number() != kErrWriteFailed) return renamed(e, temp, destination);
   std::string why = e.what();
   const std::string prefix = "Cannot write " + quoted(temp) + ": ";
   if (why.compare(0, prefix.size(), prefix) == 0) why = why.substr(prefix.size());
@@ -339,17 +339,15 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
 
 // Links the finished file in under its final name; never replaces a file.
 void linkIntoPlace(const std::string& temp, const std::string& destination) {
-  if (::link(temp.c_str(), destination.c_str()) != 0) {
+  FileOutput& calls = fileOutput();
+  if (calls.link(temp.c_str(), destination.c_str()) != 0) {
     const int err = errno;
     if (err == EEXIST) throw destinationExists(destination);
     throw writeFailed(destination, std::strerror(err));
   }
   ::unlink(temp.c_str());
-  const int dir = ::open(folderOf(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
+  // Best effort: the file is complete and in place whether or not the folder flush succeeds.
+  calls.syncFolder(folderOf(destination).c_str());
 }
 
 }  // namespace

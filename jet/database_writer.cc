@@ -942,10 +942,15 @@ std::uint32_t DatabaseWriter::addTable(const TableDef& def, RowCursor& rows,
   pt.def = normalise(def, what, s_->options.generation, object.carriedKeys);
   pt.sourcePage = def.definitionPage;
   pt.facts.reals.resize(pt.def.physicalIndexes.size());
-  pt.pageCount = s_->options.generation == 3
-                     ? definitionPages(buildJet3Definition(pt.def, jet3Facts(pt, {}, s_->options.codePage)).size(),
-                                       s_->format.pageSize)
-                     : definitionPages(buildDefinition(pt, {}).size());
+  try {
+    pt.pageCount = s_->options.generation == 3
+                       ? definitionPages(buildJet3Definition(pt.def, jet3Facts(pt, {}, s_->options.codePage)).size(),
+                                         s_->format.pageSize)
+                       : definitionPages(buildDefinition(pt, {}).size());
+  } catch (const Error& e) {
+    // The definition's refusals (a name Jet 3 cannot hold) know the table, not the file.
+    throw renamed(e, "'table '" + def.name + "'", "'" + what);
+  }
   pt.firstPage = s_->out.allocate(pt.pageCount);
   s_->writeTable(pt, rows, what, object.carriedKeys);
   const std::int32_t id = static_cast<std::int32_t>(pt.firstPage);

@@ -50,4 +50,12 @@ Error destinationExists(const std::string& path) {
   return Error(kErrDestinationExists, "The destination " + quoted(path) + " already exists.");
 }
 
+Error renamed(const Error& e, const std::string& from, const std::string& to) {
+  std::string text = e.what();
+  const std::size_t at = text.find(from);
+  if (from.empty() || at == std::string::npos) return e;
+  text.replace(at, from.size(), to);
+  return Error(e.number(), text);
+}
+
 }  // namespace jet

@@ -52,5 +52,7 @@ Error passwordProtected(const std::string& path);
 Error notFound(const std::string& path, const std::string& what);
 Error writeFailed(const std::string& path, const std::string& why);
 Error destinationExists(const std::string& path);
+// The same error naming `to` where it named `from` (a temporary file's users never saw).
+Error renamed(const Error& e, const std::string& from, const std::string& to);
 
 }  // namespace jet

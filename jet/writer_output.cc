@@ -8,17 +8,18 @@
 #include <cstring>
 
 #include "jet/error.h"
+#include "jet/file_output.h"
 
 namespace jet {
 
 PageOutput::PageOutput(const std::string& path, std::size_t pageSize, std::uint64_t maxFileSize)
     : path_(path), pageSize_(pageSize), maxFileSize_(maxFileSize) {
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  fd_ = fileOutput().open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd_ < 0) throw writeFailed(path, std::strerror(errno));
 }
 
 PageOutput::~PageOutput() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) fileOutput().close(fd_);
 }
 
 std::uint32_t PageOutput::allocate(std::uint32_t count) {
@@ -76,7 +77,7 @@ void PageOutput::writeAt(std::uint32_t page, const std::uint8_t* bytes, std::siz
   const off_t at = static_cast<off_t>(page) * static_cast<off_t>(pageSize_);
   std::size_t done = 0;
   while (done < length) {
-    const ssize_t n = ::pwrite(fd_, bytes + done, length - done, at + static_cast<off_t>(done));
+    const ssize_t n = fileOutput().pwrite(fd_, bytes + done, length - done, at + static_cast<off_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
       const std::uint32_t failed = page + static_cast<std::uint32_t>(done / pageSize_);
@@ -91,12 +92,12 @@ void PageOutput::finish() {
   if (fd_ < 0) return;
   flushWindow();
   const off_t size = static_cast<off_t>(pageCount_) * static_cast<off_t>(pageSize_);
-  if (::ftruncate(fd_, size) != 0 || ::fsync(fd_) != 0) {
-    throw writeFailed(path_, std::strerror(errno));
-  }
+  FileOutput& calls = fileOutput();
+  if (calls.ftruncate(fd_, size) != 0) throw writeFailed(path_, std::strerror(errno));
+  if (calls.fsync(fd_) != 0) throw writeFailed(path_, std::string("flushing: ") + std::strerror(errno));
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) throw writeFailed(path_, std::strerror(errno));
+  if (calls.close(fd) != 0) throw writeFailed(path_, std::string("closing: ") + std::strerror(errno));
 }
 
 }  // namespace jet

@@ -5,14 +5,19 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace trees {
 
-std::vector<FolderEntry> listFolder(const QString& folder) {
+std::vector<FolderEntry> listFolder(const QString& folder, QString* error) {
   std::vector<FolderEntry> out;
   const QByteArray native = QFile::encodeName(folder);
   DIR* dir = ::opendir(native.constData());
-  if (dir == nullptr) return out;
+  if (dir == nullptr) {
+    if (error != nullptr) *error = QString::fromUtf8(std::strerror(errno));
+    return out;
+  }
   QByteArray prefix = native;
   if (!prefix.endsWith('/')) prefix += '/';
   while (const dirent* e = ::readdir(dir)) {

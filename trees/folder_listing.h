@@ -1,6 +1,7 @@
 // listFolder: the entries of one folder, hidden ones included, sorted by name
 // without regard to case (the order users know from the original platform).
-// "." and ".." are left out. A folder that cannot be listed gives no entries.
+// "." and ".." are left out. A folder that cannot be listed gives no entries
+// (and, when asked for, the reason in `error`).
 #pragma once
 
 #include <QString>
@@ -15,6 +16,6 @@ struct FolderEntry {
   unsigned long long device = 0, inode = 0;
 };
 
-std::vector<FolderEntry> listFolder(const QString& folder);
+std::vector<FolderEntry> listFolder(const QString& folder, QString* error = nullptr);
 
 }  // namespace trees

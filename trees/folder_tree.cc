@@ -23,7 +23,9 @@ class Loader {
 
   // False when the load was stopped.
   bool addContents(int parent, const QString& folder, std::set<DirId>& onPath) {
-    const std::vector<FolderEntry> entries = listFolder(folder);
+    QString error;
+    const std::vector<FolderEntry> entries = listFolder(folder, &error);
+    if (!error.isEmpty()) tree_.unreadable.push_back(folder + ": " + error);
     for (const auto& e : entries) {
       if (!e.isDirectory) continue;
       const QString path = childPath(folder, e.name);

@@ -23,6 +23,9 @@ struct TreeNode {
 struct FolderTree {
   std::vector<TreeNode> nodes;
   int loadCount = 0;  // file nodes checked by the auto-check rule
+  // Folders shown without contents because they could not be listed, as
+  // "path: reason" (unreadable, or removed while the tree loaded).
+  std::vector<QString> unreadable;
 };
 
 // Tells a file's version text ("2.0", ..., "error").

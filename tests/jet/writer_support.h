@@ -68,9 +68,10 @@ class Scratch {
  public:
   Scratch() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "-" + info->name();
+    for (char& c : name) c = c == '/' ? '-' : c;  // parameterised names hold slashes
     dir_ = std::filesystem::temp_directory_path() /
-           ("jetlift-writer-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
-            std::to_string(::getpid()));
+           ("jetlift-writer-" + name + "-" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
   }
