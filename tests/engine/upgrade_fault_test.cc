@@ -54,7 +54,9 @@ void runEveryFault(int mode, bool oldExport) {
     ASSERT_TRUE(counting.ok) << counting.error.toStdString();
     total = static_cast<long>(counting.calls.calls.size());
   }
-  ASSERT_GT(total, 10);
+  // At least create, write, truncate, flush, close, link and a folder flush;
+  // pages go out in runs, so a small file needs few writes.
+  ASSERT_GE(total, 7);
   std::map<std::string, int> kinds;
   for (long n = 1; n <= total; ++n) {
     TempFolder tmp;
