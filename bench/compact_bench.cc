@@ -7,8 +7,11 @@
 // a generated database of --generate MB (default 200), made with the writer
 // from synthetic rows in the temporary folder. --runs N keeps the fastest of
 // N runs of each (the machine may be shared); --to picks the target version.
+// --frozen DIR times nothing: it compacts each file into DIR with a fixed
+// creation date, so results of two builds can be compared byte for byte.
 //
-// compact_bench [--generate MB] [--no-corpus] [--keep] [--runs N] [--to 2.0|3.0|4.0] [FILE...]
+// compact_bench [--generate MB] [--no-corpus] [--keep] [--runs N] [--to 2.0|3.0|4.0]
+//               [--frozen DIR] [FILE...]
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -240,12 +243,15 @@ int main(int argc, char** argv) {
   int runs = 1;
   Target to = kTargets[2];
   std::vector<std::string> files;
+  std::string frozen;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--generate" && i + 1 < argc) {
       generateMb = std::strtoull(argv[++i], nullptr, 10);
     } else if (a == "--no-corpus") {
       corpusFiles = false;
+    } else if (a == "--frozen" && i + 1 < argc) {
+      frozen = argv[++i];
     } else if (a == "--keep") {
       keep = true;
     } else if (a == "--runs" && i + 1 < argc) {
@@ -286,6 +292,25 @@ int main(int argc, char** argv) {
                   error.c_str());
       files.push_back(generated);
     }
+  }
+  if (!frozen.empty()) {
+    fs::create_directories(frozen);
+    int failed = 0;
+    for (const auto& f : files) {
+      const fs::path dst = fs::path(frozen) / (fs::path(f).filename().string() + ".to" + to.name);
+      fs::remove(dst);
+      jet::CompactOptions options;
+      options.creationDate = 45000.5;
+      try {
+        jet::compactDatabase(f, dst.string(), to.code, options);
+        std::printf("%s\n", dst.c_str());
+      } catch (const std::exception& e) {
+        std::printf("%s: %s\n", f.c_str(), e.what());
+        ++failed;
+      }
+    }
+    if (!keep) fs::remove_all(scratch);
+    return failed == 0 ? 0 : 1;
   }
   printHeader(to);
   for (const auto& f : files) measure(f, scratch.string(), to, runs);

@@ -382,6 +382,7 @@ void compactDatabase(const std::string& source, const std::string& destination, 
   try {
     WriterOptions wo;
     wo.codePage = db->header().codePage == 0 ? 1252 : db->header().codePage;
+    wo.creationDate = options.creationDate;
     if (target == JetVersion::Jet3) wo.generation = 3;
     if (target == JetVersion::Jet2) wo.generation = 2;
     // Both generations' page 0 hold an LCID; the sort version is Jet 4's own.

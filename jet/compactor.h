@@ -25,6 +25,9 @@ struct CompactOptions {
   // Memory for the index keys taken over from the source (text under a sort
   // order the writer has no table for), per table; more is sorted on disk.
   std::size_t carriedKeyMemory = 32u << 20;
+  // The result's creation date (OLE date); 0 means now. A fixed date makes
+  // two compactions of one source byte-identical.
+  double creationDate = 0;
 };
 
 // Throws jet::Error: 3204 when `destination` exists, the reader's errors for
