@@ -32,6 +32,10 @@ int FileOutput::ftruncate(int fd, off_t size) { return ::ftruncate(fd, size); }
 
 int FileOutput::fsync(int fd) { return ::fsync(fd); }
 
+int FileOutput::startWriteback(int fd, off_t at, off_t length) {
+  return ::sync_file_range(fd, at, length, SYNC_FILE_RANGE_WRITE);
+}
+
 int FileOutput::close(int fd) { return ::close(fd); }
 
 int FileOutput::link(const char* from, const char* to) { return ::link(from, to); }

@@ -20,6 +20,9 @@ class FileOutput {
   virtual ssize_t pwrite(int fd, const void* data, std::size_t size, off_t at);
   virtual int ftruncate(int fd, off_t size);
   virtual int fsync(int fd);
+  // Starts writing a range of the file out to the disk without waiting, so
+  // that the final fsync has less left to do; only a hint (sync_file_range).
+  virtual int startWriteback(int fd, off_t at, off_t length);
   virtual int close(int fd);
   virtual int link(const char* from, const char* to);
   virtual int rename(const char* from, const char* to);

@@ -197,6 +197,18 @@ std::optional<std::string> encodeCodePage(const std::string& utf8, std::uint16_t
   return out;
 }
 
+bool encodeCodePage(std::string_view utf8, std::uint16_t codePage, std::vector<std::uint8_t>& out) {
+  const auto* p = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  if (asciiCompatible(codePage) && allAscii(p, utf8.size())) {
+    out.assign(p, p + utf8.size());
+    return true;
+  }
+  const std::optional<std::string> bytes = encodeCodePage(std::string(utf8), codePage);
+  if (!bytes) return false;
+  out.assign(bytes->begin(), bytes->end());
+  return true;
+}
+
 namespace {
 
 // Appends UTF-16LE units [from, to) of `bytes` as UTF-8; `pending` carries a

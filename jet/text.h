@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace jet {
 
@@ -20,6 +21,8 @@ std::string decodeCodePage(std::span<const std::uint8_t> bytes, std::uint16_t co
 void decodeCodePage(std::span<const std::uint8_t> bytes, std::uint16_t codePage, std::string& out);
 // UTF-8 to code page `codePage`; nullopt when some character has no encoding there.
 std::optional<std::string> encodeCodePage(const std::string& utf8, std::uint16_t codePage);
+// The same into `out` (its storage reused); false when a character does not fit.
+bool encodeCodePage(std::string_view utf8, std::uint16_t codePage, std::vector<std::uint8_t>& out);
 
 // The length of the run of ASCII bytes other than NUL (0x01-0x7F) that
 // `bytes` starts with: such bytes are the same in UTF-8, code pages and

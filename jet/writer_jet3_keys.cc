@@ -9,6 +9,8 @@
 // accented, a stream of nibbles: 0, per accented letter one placeholder 2 for
 // each "G" letter since the previous accented one and its accent code, 0.
 #include <array>
+#include <cassert>
+#include <span>
 #include <string_view>
 
 #include "jet/error.h"
@@ -97,6 +99,41 @@ class Nibbles {
   std::size_t count_ = 0;
 };
 
+// kGeneral97 parsed once: the inline bytes, how many of them are counted
+// "G" letters, and the accent code of an "I" entry.
+struct Entry97 {
+  char kind = 'X';
+  std::uint8_t length = 0;
+  std::uint8_t bytes[2] = {};
+  std::uint8_t counted = 0;
+  std::uint8_t accent = 0;
+};
+
+const std::array<Entry97, 256>& entries97() {
+  static const std::array<Entry97, 256> entries = [] {
+    std::array<Entry97, 256> out{};
+    for (std::size_t b = 0; b < 256; ++b) {
+      const std::string_view e = kGeneral97[b];
+      Entry97& x = out[b];
+      x.kind = e[0];
+      if (x.kind == 'X') continue;
+      const std::size_t comma = e.find(',');
+      ByteBuffer inlineBytes;
+      appendHex(inlineBytes,
+                e.substr(1, comma == std::string_view::npos ? std::string_view::npos : comma - 1));
+      assert(inlineBytes.size() <= sizeof x.bytes);
+      x.length = static_cast<std::uint8_t>(inlineBytes.size());
+      for (std::size_t k = 0; k < inlineBytes.size(); ++k) {
+        x.bytes[k] = inlineBytes[k];
+        x.counted = static_cast<std::uint8_t>(x.counted + (countedCodes()[inlineBytes[k]] ? 1 : 0));
+      }
+      x.accent = static_cast<std::uint8_t>(hexDigit(e.back()));
+    }
+    return out;
+  }();
+  return entries;
+}
+
 }  // namespace
 
 void appendGeneral97TextKey(ByteBuffer& key, const std::string& utf8, std::uint16_t codePage,
@@ -105,24 +142,30 @@ void appendGeneral97TextKey(ByteBuffer& key, const std::string& utf8, std::uint1
     throw unsupported(what, "Jet 3 text keys can only be written for code page 1252, not " +
                                 std::to_string(codePage));
   }
-  const ByteBuffer bytes = encodeJet3Text(utf8, codePage, what);
+  // ASCII is the same bytes in code page 1252: no conversion needed.
+  const auto* raw = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  ByteBuffer converted;
+  std::span<const std::uint8_t> bytes(raw, utf8.size());
+  if (asciiRun(raw, utf8.size()) != utf8.size()) {
+    converted = encodeJet3Text(utf8, codePage, what);
+    bytes = converted;
+  }
   std::size_t n = std::min<std::size_t>(bytes.size(), 255);
   while (n > 0 && bytes[n - 1] == ' ') --n;
   const std::size_t from = key.size();
+  const std::array<Entry97, 256>& entries = entries97();
   Nibbles accents;
   std::size_t plainLetters = 0;  // "G" letters since the last accented one
   for (std::size_t i = 0; i < n; ++i) {
-    const std::string_view e = kGeneral97[bytes[i]];
-    if (e[0] == 'X') continue;
-    const std::size_t comma = e.find(',');
-    const std::size_t at = key.size();
-    appendHex(key, e.substr(1, comma == std::string_view::npos ? std::string_view::npos : comma - 1));
-    if (e[0] != 'I') {
-      for (std::size_t k = at; k < key.size(); ++k) plainLetters += countedCodes()[key[k]] ? 1 : 0;
+    const Entry97& e = entries[bytes[i]];
+    if (e.kind == 'X') continue;
+    key.insert(key.end(), e.bytes, e.bytes + e.length);
+    if (e.kind != 'I') {
+      plainLetters += e.counted;
     } else {
       if (accents.empty()) accents.add(kNibbleBound);
       for (; plainLetters > 0; --plainLetters) accents.add(kNibblePlaceholder);
-      accents.add(static_cast<std::uint8_t>(hexDigit(e.back())));
+      accents.add(e.accent);
     }
   }
   if (accents.empty()) {

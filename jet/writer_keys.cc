@@ -3,6 +3,8 @@
 #include "jet/writer_jet3.h"
 
 #include <algorithm>
+#include <array>
+#include <string_view>
 #include <cstring>
 
 #include "jet/error.h"
@@ -101,6 +103,64 @@ void appendCrazyCodes(ByteBuffer& key, ByteBuffer flags) {
   }
   if (filled > 0) key.push_back(current);
   for (std::uint8_t b : {0xFF, 0x02, 0x80, 0xFF, 0x80}) key.push_back(b);
+}
+
+// The inline codes of the ASCII characters that have nothing else in the
+// General order (no accent, unprintable or crazy code): most text is made of
+// them, and its key is their inline bytes alone.
+struct AsciiCode {
+  std::uint8_t length = 0;
+  std::uint8_t bytes[3] = {};
+  bool plain = false;
+};
+
+const std::array<AsciiCode, 128>& asciiCodes() {
+  static const std::array<AsciiCode, 128> codes = [] {
+    std::array<AsciiCode, 128> out{};
+    for (char16_t c = 1; c < 128; ++c) {
+      const collation::CharCode& code = collation::codeOf(c);
+      const bool plain = (code.kind == collation::CharClass::kSimple ||
+                          code.kind == collation::CharClass::kIgnored) &&
+                         code.inlineBytes.size() <= sizeof(AsciiCode::bytes);
+      if (!plain) continue;
+      AsciiCode& a = out[c];
+      a.plain = true;
+      a.length = static_cast<std::uint8_t>(code.inlineBytes.size());
+      for (std::size_t i = 0; i < code.inlineBytes.size(); ++i) {
+        a.bytes[i] = static_cast<std::uint8_t>(code.inlineBytes[i]);
+      }
+    }
+    return out;
+  }();
+  return codes;
+}
+
+// appendGeneralTextKey for text of plain ASCII characters only, without
+// going through UTF-16; false (and nothing appended) for any other text.
+bool appendPlainAsciiKey(ByteBuffer& key, std::string_view text, bool ascending) {
+  std::size_t n = std::min(text.size(), kMaxKeyChars);
+  while (n > 0 && text[n - 1] == ' ') --n;
+  const std::array<AsciiCode, 128>& codes = asciiCodes();
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<std::uint8_t>(text[i]);
+    if (c >= 128 || !codes[c].plain) return false;
+    length += codes[c].length;
+  }
+  const std::size_t from = key.size();
+  key.resize(from + length);
+  std::uint8_t* out = key.data() + from;
+  for (std::size_t i = 0; i < n; ++i) {
+    const AsciiCode& a = codes[static_cast<std::uint8_t>(text[i])];
+    for (std::uint8_t k = 0; k < a.length; ++k) *out++ = a.bytes[k];
+  }
+  key.push_back(kEndText);
+  if (!ascending) {
+    key.push_back(kEndExtra);
+    invert(key, from);
+  }
+  key.push_back(kEndExtra);
+  return true;
 }
 
 }  // namespace
@@ -236,6 +296,7 @@ void appendIndexKey(ByteBuffer& key, ColumnType type, const Value& value, bool a
     case ColumnType::Text:
     case ColumnType::Memo:
       if (generation == 3) return appendGeneral97TextKey(key, std::get<std::string>(value), codePage, ascending, what);
+      if (appendPlainAsciiKey(key, std::get<std::string>(value), ascending)) return;
       appendGeneralTextKey(key, toUtf16(std::get<std::string>(value)), ascending);
       return;
     case ColumnType::Boolean:

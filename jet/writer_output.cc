@@ -69,6 +69,8 @@ void PageOutput::flushWindow() {
     }
     writeAt(windowFirst_ + static_cast<std::uint32_t>(slot), window_.data() + slot * pageSize_,
             (end - slot) * pageSize_);
+    const off_t at = static_cast<off_t>(windowFirst_ + slot) * static_cast<off_t>(pageSize_);
+    fileOutput().startWriteback(fd_, at, static_cast<off_t>((end - slot) * pageSize_));
     slot = end;
   }
 }
