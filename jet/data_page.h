@@ -28,6 +28,8 @@ class DataPage {
   std::uint32_t owner() const { return owner_; }
   unsigned rowCount() const { return rowCount_; }
   const ByteReader& reader() const { return reader_; }
+  // The page's bytes, for spans that must outlive this view.
+  const PageBytes& bytes() const { return bytes_; }
   // Slot `i` (< rowCount()), bounds and order checked for live rows.
   RowSlot slot(unsigned i) const;
   // The live row `i`, for pointers that must name a real row (usage maps, LVAL rows).

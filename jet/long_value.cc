@@ -45,9 +45,11 @@ void readChain(const PageFile& file, std::uint32_t pointer, std::size_t length, 
 
 }  // namespace
 
-void readLongValue(const PageFile& file, const ByteReader& r, std::size_t at, std::size_t size,
-                   Bytes& out) {
-  out.clear();
+std::span<const std::uint8_t> longValueBytes(const PageFile& file, const ByteReader& r,
+                                             std::size_t at, std::size_t size, Bytes& scratch,
+                                             PageBytes& holder) {
+  scratch.clear();
+  holder.reset();
   const Where& where = r.where();
   if (size < L::kLongValueHeader) {
     throw damaged(where, "long value field of " + std::to_string(size) +
@@ -59,22 +61,31 @@ void readLongValue(const PageFile& file, const ByteReader& r, std::size_t at, st
   const std::uint32_t pointer = r.u32(at + L::kLongValuePointer);
   if (kind == L::kLongValueInline) {
     const std::size_t take = std::min(length, size - L::kLongValueHeader);
-    const auto data = r.span(at + L::kLongValueHeader, take);
-    out.assign(data.begin(), data.end());
-  } else if (kind == L::kLongValueSingleRow) {
-    if (length == 0) return;
+    return r.span(at + L::kLongValueHeader, take);
+  }
+  if (kind == L::kLongValueSingleRow) {
+    if (length == 0) return {};
     const DataPage page(file, L::pageOfPointer(pointer));
     const auto row = lvalRow(page, pointer);
-    out.assign(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(std::min(length, row.size())));
-  } else if (kind == L::kLongValueChain) {
+    holder = page.bytes();
+    return row.first(std::min(length, row.size()));
+  }
+  if (kind == L::kLongValueChain) {
     if (length > file.fileSize()) {
       throw damaged(where, "long value of " + std::to_string(length) +
                                " bytes is larger than the file");
     }
-    readChain(file, pointer, length, out);
-  } else {
-    throw damaged(where, "long value has an invalid kind");
+    readChain(file, pointer, length, scratch);
+    return scratch;
   }
+  throw damaged(where, "long value has an invalid kind");
+}
+
+void readLongValue(const PageFile& file, const ByteReader& r, std::size_t at, std::size_t size,
+                   Bytes& out) {
+  PageBytes holder;
+  const std::span<const std::uint8_t> bytes = longValueBytes(file, r, at, size, out, holder);
+  if (bytes.data() != out.data() || bytes.size() != out.size()) out.assign(bytes.begin(), bytes.end());
 }
 
 void readLongValue(const PageFile& file, std::span<const std::uint8_t> field, const Where& where,

@@ -18,5 +18,11 @@ void readLongValue(const PageFile& file, std::span<const std::uint8_t> field, co
 // The same for a field lying at [at, at + size) of a page.
 void readLongValue(const PageFile& file, const ByteReader& page, std::size_t at, std::size_t size,
                    Bytes& out);
+// The same without a copy where the value lies in one place (in the row, or
+// in one LVAL row whose page `holder` then keeps); a chain is gathered into
+// `scratch`. The bytes stay valid while `holder`, `scratch` and `page` do.
+std::span<const std::uint8_t> longValueBytes(const PageFile& file, const ByteReader& page,
+                                             std::size_t at, std::size_t size, Bytes& scratch,
+                                             PageBytes& holder);
 
 }  // namespace jet

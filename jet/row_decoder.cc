@@ -70,7 +70,7 @@ void RowDecoder::decode(const ByteReader& page, std::size_t start, std::size_t e
       continue;
     }
     if (!keep_.empty() && keep_[i]) {
-      keepColumn(page, at, table_.columns[i], row[i], stored_[i]);
+      keepColumn(page, at, table_.columns[i], i, row[i]);
       continue;
     }
     decodeColumn(page, at, table_.columns[i], row[i]);
@@ -86,23 +86,24 @@ bool RowDecoder::keepStored(const std::vector<bool>& columns) {
                (c.type == ColumnType::Text || c.type == ColumnType::Memo);
   }
   stored_.resize(table_.columns.size());
+  heldPages_.resize(table_.columns.size());
+  chains_.resize(table_.columns.size());
   return true;
 }
 
 // As decodeColumn for a variable text or memo column, without the decoding.
-void RowDecoder::keepColumn(const ByteReader& page, const Layout& at, const Column& c, Value& v,
-                            Bytes& stored) {
-  stored.clear();
+void RowDecoder::keepColumn(const ByteReader& page, const Layout& at, const Column& c,
+                            std::size_t i, Value& v) {
+  stored_[i] = {};
   if (!present(page, at, c.number) || c.varIndex >= at.variableCount || offsets_.empty()) {
     v = Null{};
     return;
   }
   const std::size_t from = offsets_[c.varIndex], to = offsets_[c.varIndex + 1];
   if (c.type == ColumnType::Memo) {
-    readLongValue(file_, page, at.start + from, to - from, stored);
+    stored_[i] = longValueBytes(file_, page, at.start + from, to - from, chains_[i], heldPages_[i]);
   } else {
-    const auto bytes = page.span(at.start + from, to - from);
-    stored.assign(bytes.begin(), bytes.end());
+    stored_[i] = page.span(at.start + from, to - from);
   }
   textIn(v).clear();
 }

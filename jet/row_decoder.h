@@ -28,8 +28,7 @@ class RowDecoder {
   // empty string. False, and nothing kept, for other files.
   bool keepStored(const std::vector<bool>& columns);
   std::span<const std::uint8_t> stored(std::size_t column) const {
-    return column < stored_.size() ? std::span<const std::uint8_t>(stored_[column])
-                                   : std::span<const std::uint8_t>();
+    return column < stored_.size() ? stored_[column] : std::span<const std::uint8_t>();
   }
 
  private:
@@ -42,8 +41,8 @@ class RowDecoder {
   void readJet3Offsets(const ByteReader& page, Layout& at);
   bool present(const ByteReader& page, const Layout& at, unsigned number) const;
   void decodeColumn(const ByteReader& page, const Layout& at, const Column& c, Value& v);
-  void keepColumn(const ByteReader& page, const Layout& at, const Column& c, Value& v,
-                  Bytes& stored);
+  void keepColumn(const ByteReader& page, const Layout& at, const Column& c, std::size_t i,
+                  Value& v);
   void decodeValue(const Column& c, const ByteReader& page, std::size_t at, std::size_t length,
                    Value& v);
   void decodeText(std::span<const std::uint8_t> bytes, const Column& c, std::string& out) const;
@@ -56,7 +55,11 @@ class RowDecoder {
   std::vector<std::size_t> offsets_;  // variable offsets of the current row, reused
   Bytes longValue_;
   std::vector<bool> keep_;     // per column: keeps its stored bytes
-  std::vector<Bytes> stored_;  // per column: the stored bytes of the current row
+  // Per column: the stored bytes of the current row, which lie in the row's
+  // page, in a long-value page kept in heldPages_, or in chains_.
+  std::vector<std::span<const std::uint8_t>> stored_;
+  std::vector<PageBytes> heldPages_;
+  std::vector<Bytes> chains_;
 };
 
 // The fixed size in the row of a value of `type`, or 0 for variable types.

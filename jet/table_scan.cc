@@ -53,6 +53,7 @@ void TableScan::decodeMoved(const RowSlot& pointerRow, Row& row) {
     const RowSlot moved = target.liveRow(L::rowOfPointer(pointer));
     if (!moved.overflow || moved.deleted) {
       dataPointer_ = pointer;
+      movedPage_ = target.bytes();  // kept text may point into it until the next row
       decoder_.decode(target.reader(), moved.start, moved.end, row);
       return;
     }

@@ -39,6 +39,7 @@ class TableScan : public RowCursor {
   std::vector<std::uint32_t> pages_;
   std::size_t pageIndex_ = 0;
   std::optional<DataPage> page_;
+  PageBytes movedPage_;  // the page of the last row, when it was moved
   unsigned slot_ = 0;
   std::uint32_t rowPointer_ = 0;
   std::uint32_t dataPointer_ = 0;

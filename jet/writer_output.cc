@@ -1,13 +1,13 @@
 #include "jet/writer_output.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cassert>
 #include <cerrno>
 #include <cstring>
 
-#include "jet/error.h"
 #include "jet/file_output.h"
 
 namespace jet {
@@ -19,6 +19,12 @@ PageOutput::PageOutput(const std::string& path, std::size_t pageSize, std::uint6
 }
 
 PageOutput::~PageOutput() {
+  {
+    // Not finished: a failure is on its way up, and what is queued need not be written.
+    std::lock_guard<std::mutex> lock(mutex_);
+    abandon_ = true;
+  }
+  stopWriting();
   if (fd_ >= 0) fileOutput().close(fd_);
 }
 
@@ -36,7 +42,11 @@ std::uint32_t PageOutput::allocate(std::uint32_t count) {
 void PageOutput::write(std::uint32_t page, std::span<const std::uint8_t> bytes) {
   assert(page < pageCount_ && bytes.size() == pageSize_);
   if (page < windowFirst_) {
-    writeAt(page, bytes.data(), bytes.size());  // an early page filled in late (definitions)
+    // An early page filled in late (definitions): queued behind the windows
+    // before it, which may hold an older copy of it.
+    Job job{spareBuffer(pageSize_), {Run{page, 0, pageSize_}}};
+    std::memcpy(job.bytes.data(), bytes.data(), pageSize_);
+    submit(std::move(job));
     return;
   }
   if (page >= windowFirst_ + kWindowPages) {
@@ -44,7 +54,7 @@ void PageOutput::write(std::uint32_t page, std::span<const std::uint8_t> bytes) 
     windowFirst_ = page;
   }
   if (window_.empty()) {
-    window_.assign(kWindowPages * pageSize_, 0);
+    window_ = spareBuffer(kWindowPages * pageSize_);
     filled_.assign(kWindowPages, false);
   }
   const std::size_t slot = page - windowFirst_;
@@ -53,8 +63,10 @@ void PageOutput::write(std::uint32_t page, std::span<const std::uint8_t> bytes) 
   filled_[slot] = true;
 }
 
-// Writes each run of filled pages with one call.
+// Hands each run of filled pages to the writing thread, one call per run.
 void PageOutput::flushWindow() {
+  if (windowUsed_ == 0) return;
+  Job job;
   std::size_t slot = 0;
   while (windowUsed_ > 0 && slot < kWindowPages) {
     if (!filled_[slot]) {
@@ -67,12 +79,88 @@ void PageOutput::flushWindow() {
       --windowUsed_;
       ++end;
     }
-    writeAt(windowFirst_ + static_cast<std::uint32_t>(slot), window_.data() + slot * pageSize_,
-            (end - slot) * pageSize_);
-    const off_t at = static_cast<off_t>(windowFirst_ + slot) * static_cast<off_t>(pageSize_);
-    fileOutput().startWriteback(fd_, at, static_cast<off_t>((end - slot) * pageSize_));
+    job.runs.push_back(
+        Run{windowFirst_ + static_cast<std::uint32_t>(slot), slot * pageSize_, (end - slot) * pageSize_});
     slot = end;
   }
+  job.bytes = std::move(window_);
+  window_.clear();
+  submit(std::move(job));
+}
+
+std::vector<std::uint8_t> PageOutput::spareBuffer(std::size_t size) {
+  std::vector<std::uint8_t> b;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!spare_.empty()) {
+      b = std::move(spare_.back());
+      spare_.pop_back();
+    }
+  }
+  // Every byte that is written was copied in first, so old contents do not matter.
+  if (b.size() < size) b.resize(size);
+  return b;
+}
+
+void PageOutput::submit(Job job) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (failed_) throw *failed_;
+  if (!writer_.joinable()) {
+    // Signals go to the other threads, as they did before the writes moved here.
+    sigset_t all, previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &previous);
+    writer_ = std::thread([this] { writeJobs(); });
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  }
+  changed_.wait(lock, [&] { return queue_.size() < kMaxQueued || failed_; });
+  if (failed_) throw *failed_;
+  queue_.push_back(std::move(job));
+  changed_.notify_all();
+}
+
+void PageOutput::writeJobs() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+    if (queue_.empty()) return;  // stopped, nothing left
+    Job job = std::move(queue_.front());
+    queue_.pop_front();
+    const bool skip = failed_.has_value() || abandon_;
+    lock.unlock();
+    std::optional<Error> error;
+    if (!skip) {
+      try {
+        for (const Run& r : job.runs) {
+          writeAt(r.page, job.bytes.data() + r.offset, r.length);
+          const off_t at = static_cast<off_t>(r.page) * static_cast<off_t>(pageSize_);
+          fileOutput().startWriteback(fd_, at, static_cast<off_t>(r.length));
+        }
+      } catch (const Error& e) {
+        error = e;
+      }
+    }
+    lock.lock();
+    if (error && !failed_) failed_ = std::move(error);
+    spare_.push_back(std::move(job.bytes));
+    changed_.notify_all();
+  }
+}
+
+// Waits until every queued job is written (or dropped after a failure) and ends the thread.
+void PageOutput::stopWriting() {
+  if (!writer_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  writer_.join();
+}
+
+void PageOutput::throwIfFailed() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (failed_) throw *failed_;
 }
 
 void PageOutput::writeAt(std::uint32_t page, const std::uint8_t* bytes, std::size_t length) {
@@ -93,6 +181,8 @@ void PageOutput::writeAt(std::uint32_t page, const std::uint8_t* bytes, std::siz
 void PageOutput::finish() {
   if (fd_ < 0) return;
   flushWindow();
+  stopWriting();
+  throwIfFailed();
   const off_t size = static_cast<off_t>(pageCount_) * static_cast<off_t>(pageSize_);
   FileOutput& calls = fileOutput();
   if (calls.ftruncate(fd_, size) != 0) throw writeFailed(path_, std::strerror(errno));

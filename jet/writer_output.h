@@ -3,12 +3,24 @@
 // so definitions can be filled in once their contents are known. Pages are
 // gathered in a window of consecutive page numbers and written a run at a
 // time, not one system call per page.
+//
+// The writes themselves happen on a thread of their own, in the order they
+// were asked for, so that copying pages into the file (much of a large
+// compaction's time) overlaps with making the next ones. A failed write is
+// reported by the next call to write() or by finish().
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "jet/error.h"
 
 namespace jet {
 
@@ -31,8 +43,22 @@ class PageOutput {
   void finish();
 
  private:
+  // Consecutive pages from `page` lying at `offset` of a job's bytes.
+  struct Run {
+    std::uint32_t page;
+    std::size_t offset, length;
+  };
+  struct Job {
+    std::vector<std::uint8_t> bytes;
+    std::vector<Run> runs;
+  };
   void writeAt(std::uint32_t page, const std::uint8_t* bytes, std::size_t length);
   void flushWindow();
+  void submit(Job job);
+  void writeJobs();  // the writing thread
+  void stopWriting();
+  void throwIfFailed();
+  std::vector<std::uint8_t> spareBuffer(std::size_t size);
 
   std::string path_;
   std::size_t pageSize_;
@@ -45,6 +71,18 @@ class PageOutput {
   std::vector<bool> filled_;
   std::uint32_t windowFirst_ = 0;
   std::size_t windowUsed_ = 0;  // pages filled
+
+  // Jobs waiting for the writing thread (a few windows at most), and the
+  // buffers of done jobs, kept for the next windows.
+  static constexpr std::size_t kMaxQueued = 3;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Job> queue_;
+  std::vector<std::vector<std::uint8_t>> spare_;
+  bool stop_ = false;     // end once the queue is empty
+  bool abandon_ = false;  // drop what is still queued
+  std::optional<Error> failed_;  // the first write that failed
+  std::thread writer_;
 };
 
 }  // namespace jet

@@ -161,6 +161,16 @@ std::size_t storedJet4Text(std::span<const std::uint8_t> stored, bool compressib
   return units.size();
 }
 
+// Whether storedJet4Text gives back `stored` unchanged: compressed text
+// without a mode switch (every character one byte, none of them NUL) that
+// the column still compresses.
+bool storedAsItIs(std::span<const std::uint8_t> stored, bool compressible,
+                  std::size_t maxCompressed) {
+  if (!compressible || stored.size() < 2 || stored[0] != 0xFF || stored[1] != 0xFE) return false;
+  const std::size_t n = stored.size() - 2;
+  return n > 2 && n <= maxCompressed && std::memchr(stored.data() + 2, 0, n) == nullptr;
+}
+
 // Code-page text (Jet 3); the error is encodeJet3Text's own.
 void jet3Text(const std::string& s, std::uint16_t codePage, const Context& ctx, const Column& c,
               ByteBuffer& out) {
@@ -317,8 +327,12 @@ void RowEncoder::storedValue(std::size_t i, const Column& c, const std::string& 
   const std::span<const std::uint8_t> bytes = cursor_->storedText(i);
   const bool compressible = (c.extraFlags & 0x01) != 0;
   if (c.type == ColumnType::Memo) {
-    storedJet4Text(bytes, compressible, kMaxCompressedChars, memos_[i], units_);
-    longs_[i] = memos_[i];
+    if (storedAsItIs(bytes, compressible, kMaxCompressedChars)) {
+      longs_[i] = bytes;  // valid until the cursor's next row, after this row is placed
+    } else {
+      storedJet4Text(bytes, compressible, kMaxCompressedChars, memos_[i], units_);
+      longs_[i] = memos_[i];
+    }
     longValues_.push_back(i);
     return;
   }
