@@ -593,7 +593,11 @@ class TableLongValues : public LongValuePlacer {
     if (!o.page || !o.page->fits(row.size())) {
       if (o.page) out_.write(o.number, o.page->bytes());
       o.number = out_.allocate();
-      o.page = std::make_unique<RowPage>(format_.pageSize, kLvalOwner, format_);
+      if (o.page) {
+        o.page->reset(kLvalOwner);
+      } else {
+        o.page = std::make_unique<RowPage>(format_.pageSize, kLvalOwner, format_);
+      }
       o.pages.push_back(o.number);
     }
     return rowRef(o.number, o.page->add(row));
@@ -624,14 +628,14 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
         options.indexMemory / std::max<std::size_t>(1, t.physicalIndexes.size()), path, folder));
   }
   std::vector<std::uint32_t> dataPages, roomyPages;
-  std::unique_ptr<RowPage> page;
+  std::unique_ptr<RowPage> page, spare;  // spare: the last page written, for reuse
   std::uint32_t pageNumber = 0;
   std::int64_t maxAuto = pt.def.nextAutoNumber;
   const auto closePage = [&] {
     if (!page) return;
     if (page->freeSpace() >= kRoomForRows) roomyPages.push_back(pageNumber);
     out.write(pageNumber, page->bytes());
-    page.reset();
+    spare = std::move(page);
   };
   // Per index column: where its value is in a row, and what errors call it.
   struct KeyColumn {
@@ -680,7 +684,12 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
     if (!page || !page->fits(bytes.size())) {
       closePage();
       pageNumber = out.allocate();
-      page = std::make_unique<RowPage>(format.pageSize, pt.firstPage, format);
+      if (spare) {
+        page = std::move(spare);
+        page->reset(pt.firstPage);
+      } else {
+        page = std::make_unique<RowPage>(format.pageSize, pt.firstPage, format);
+      }
       dataPages.push_back(pageNumber);
     }
     const std::uint8_t slot = page->add(bytes);

@@ -137,4 +137,14 @@ const std::vector<CharCode>& table() {
 
 const CharCode& codeOf(char16_t c) { return table()[c]; }
 
+const CharCode& latinCodeOf(char16_t c) {
+  static const std::vector<CharCode> base = [] {
+    std::vector<CharCode> out;
+    load(kGeneralLegacyBase, out);
+    assert(out.size() == 256);
+    return out;
+  }();
+  return base.at(c);
+}
+
 }  // namespace jet::collation

@@ -33,6 +33,10 @@ struct CharCode {
 
 // The codes of one UTF-16 unit.
 const CharCode& codeOf(char16_t c);
+// The kind and the inline, extra and unprintable bytes of a unit below
+// 0x100, without loading the rest of the table (positions are not counted:
+// they depend on the whole table).
+const CharCode& latinCodeOf(char16_t c);
 
 // Generated data: the table's lines, in chunks, each list ending in nullptr.
 extern const char* const kGeneralLegacyBase[];

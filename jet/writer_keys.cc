@@ -118,7 +118,7 @@ const std::array<AsciiCode, 128>& asciiCodes() {
   static const std::array<AsciiCode, 128> codes = [] {
     std::array<AsciiCode, 128> out{};
     for (char16_t c = 1; c < 128; ++c) {
-      const collation::CharCode& code = collation::codeOf(c);
+      const collation::CharCode& code = collation::latinCodeOf(c);
       const bool plain = (code.kind == collation::CharClass::kSimple ||
                           code.kind == collation::CharClass::kIgnored) &&
                          code.inlineBytes.size() <= sizeof(AsciiCode::bytes);

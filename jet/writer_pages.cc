@@ -1,6 +1,7 @@
 #include "jet/writer_pages.h"
 
 #include <cassert>
+#include <cstring>
 #include <map>
 
 #include "jet/layout/jet4_write.h"
@@ -12,7 +13,14 @@ namespace L = layout::jet4;
 }
 
 RowPage::RowPage(std::size_t pageSize, std::uint32_t owner, const WriteFormat& format)
-    : format_(&format), page_(pageSize, 0), top_(pageSize) {
+    : format_(&format), page_(pageSize), top_(pageSize) {
+  reset(owner);
+}
+
+void RowPage::reset(std::uint32_t owner) {
+  std::memset(page_.data(), 0, page_.size());
+  rows_ = 0;
+  top_ = page_.size();
   putU8(page_, L::kPageType, L::kPageData);
   putU8(page_, L::kPageMark, L::kPageMarkValue);
   putU32(page_, L::kDataOwner, owner);

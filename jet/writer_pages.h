@@ -18,6 +18,8 @@ class PageOutput;
 class RowPage {
  public:
   RowPage(std::size_t pageSize, std::uint32_t owner, const WriteFormat& format = writeFormat(4));
+  // Empties the page for reuse, as if newly made for `owner`.
+  void reset(std::uint32_t owner);
   // Whether a row of `length` bytes still fits (slot included, 255 rows at most).
   bool fits(std::size_t length) const;
   // Adds the row and returns its row number; the caller checked fits().
