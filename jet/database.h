@@ -27,12 +27,14 @@ class RowCursor {
   // Fills `row` with the next row; false at the end of the table.
   virtual bool next(Row& row) = 0;
 
-  // A copy into a Jet 4 file may take text as a Jet 4 file stores it (FF FE
-  // compressed, or UTF-16LE) rather than decoded to UTF-8 and encoded back.
-  // Asks, before the first row, for the text and memo columns marked in
-  // `columns` (by position) to come so: their values are then Null or an
-  // empty string, and storedText() has the bytes. False when the cursor
-  // cannot (its source is not a Jet 4 file); the values stay decoded then.
+  // A copy may take text as its source stores it rather than decoded to
+  // UTF-8 and encoded back. Asks, before the first row, for the text and
+  // memo columns marked in `columns` (by position) to come so: their values
+  // are then Null or an empty string, and storedText() has the bytes. A Jet 4
+  // source keeps every value as Jet 4 text (FF FE compressed, or UTF-16LE);
+  // a Jet 3 source only values of plain ASCII (storedTextIsAscii()), the
+  // others coming decoded, with no stored bytes. False when the cursor
+  // cannot; the values stay decoded then.
   virtual bool keepStoredText(const std::vector<bool>& columns) {
     (void)columns;
     return false;
@@ -42,6 +44,8 @@ class RowCursor {
     (void)column;
     return {};
   }
+  // Whether stored bytes are plain ASCII (a Jet 3 source) rather than Jet 4 text.
+  virtual bool storedTextIsAscii() const { return false; }
 };
 
 class Database {

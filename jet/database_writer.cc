@@ -657,8 +657,9 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
     if (t.columns[i].flags & kColumnAutoLong) autoColumns.push_back(i);
   }
   RowEncoder encoder(t, format, options.codePage);
-  // Jet 4 to Jet 4: text no index needs goes across as stored, not through UTF-8.
-  if (options.generation == 4) {
+  // Text no index needs goes across as stored, not through UTF-8: any Jet 4
+  // text to Jet 4, and ASCII to Jet 3 where the code page holds it as itself.
+  if (options.generation == 4 || (options.generation == 3 && asciiCompatible(options.codePage))) {
     std::vector<bool> keep(t.columns.size(), false);
     bool any = false;
     for (std::size_t i = 0; i < t.columns.size(); ++i) {

@@ -78,12 +78,15 @@ void RowDecoder::decode(const ByteReader& page, std::size_t start, std::size_t e
 }
 
 bool RowDecoder::keepStored(const std::vector<bool>& columns) {
-  if (!jet4_) return false;
+  if (file_.header().version != JetVersion::Jet4 && file_.header().version != JetVersion::Jet3) {
+    return false;
+  }
   keep_.assign(table_.columns.size(), false);
   for (std::size_t i = 0; i < table_.columns.size() && i < columns.size(); ++i) {
     const Column& c = table_.columns[i];
     keep_[i] = columns[i] && !c.fixed() &&
-               (c.type == ColumnType::Text || c.type == ColumnType::Memo);
+               (c.type == ColumnType::Text || c.type == ColumnType::Memo) &&
+               (jet4_ || asciiCompatible(c.codePage ? c.codePage : codePage_));
   }
   stored_.resize(table_.columns.size());
   heldPages_.resize(table_.columns.size());
@@ -100,11 +103,17 @@ void RowDecoder::keepColumn(const ByteReader& page, const Layout& at, const Colu
     return;
   }
   const std::size_t from = offsets_[c.varIndex], to = offsets_[c.varIndex + 1];
+  std::span<const std::uint8_t> bytes;
   if (c.type == ColumnType::Memo) {
-    stored_[i] = longValueBytes(file_, page, at.start + from, to - from, chains_[i], heldPages_[i]);
+    bytes = longValueBytes(file_, page, at.start + from, to - from, chains_[i], heldPages_[i]);
   } else {
-    stored_[i] = page.span(at.start + from, to - from);
+    bytes = page.span(at.start + from, to - from);
   }
+  if (!jet4_ && asciiRun(bytes.data(), bytes.size()) != bytes.size()) {
+    decodeText(bytes, c, textIn(v));  // code-page text beyond ASCII: as decodeValue reads it
+    return;
+  }
+  stored_[i] = bytes;
   textIn(v).clear();
 }
 

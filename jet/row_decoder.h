@@ -23,10 +23,14 @@ class RowDecoder {
   // Decodes the row occupying [start, end) of `page` into `row`.
   void decode(const ByteReader& page, std::size_t start, std::size_t end, Row& row);
 
-  // Jet 4 files: the variable text and memo columns marked in `columns`
-  // keep their stored bytes (stored()), and their values are Null or an
-  // empty string. False, and nothing kept, for other files.
+  // The variable text and memo columns marked in `columns` keep their
+  // stored bytes (stored()), and their values are Null or an empty string.
+  // Jet 4 files keep every value; Jet 3 files only plain ASCII text (the same
+  // bytes in every code page it is kept for): other values are decoded as
+  // usual and have no stored bytes. False, and nothing kept, for other files.
   bool keepStored(const std::vector<bool>& columns);
+  // Whether kept values are plain ASCII bytes (Jet 3) rather than Jet 4 text.
+  bool storedAsAscii() const { return !jet4_; }
   std::span<const std::uint8_t> stored(std::size_t column) const {
     return column < stored_.size() ? stored_[column] : std::span<const std::uint8_t>();
   }

@@ -24,6 +24,7 @@ class TableScan : public RowCursor {
   std::span<const std::uint8_t> storedText(std::size_t column) const override {
     return decoder_.stored(column);
   }
+  bool storedTextIsAscii() const override { return decoder_.storedAsAscii(); }
   // Row pointer (page << 8 | row) of the slot the last row came from.
   std::uint32_t rowPointer() const { return rowPointer_; }
   // Where the last row's bytes lie: the slot itself, or the target of its overflow pointer.

@@ -47,17 +47,6 @@ std::string iconvName(std::uint16_t codePage) {
   }
 }
 
-// Code pages whose bytes 0x00-0x7F are ASCII (checked against iconv), so
-// ASCII text needs no conversion in either direction.
-bool asciiCompatible(std::uint16_t codePage) {
-  switch (codePage) {
-    case 0: case 437: case 850: case 874: case 932: case 936: case 949: case 950:
-      return true;
-    default:
-      return codePage >= 1250 && codePage <= 1258;
-  }
-}
-
 constexpr std::uint64_t kEveryLow = 0x0101010101010101ull;
 constexpr std::uint64_t kEveryHigh = 0x8080808080808080ull;
 
@@ -135,6 +124,15 @@ bool convert(const std::string& from, const std::string& to, std::string_view in
 }
 
 }  // namespace
+
+bool asciiCompatible(std::uint16_t codePage) {
+  switch (codePage) {
+    case 0: case 437: case 850: case 874: case 932: case 936: case 949: case 950:
+      return true;
+    default:
+      return codePage >= 1250 && codePage <= 1258;
+  }
+}
 
 std::size_t asciiRun(const std::uint8_t* p, std::size_t n) {
   std::size_t i = 0;

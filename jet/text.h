@@ -24,6 +24,10 @@ std::optional<std::string> encodeCodePage(const std::string& utf8, std::uint16_t
 // The same into `out` (its storage reused); false when a character does not fit.
 bool encodeCodePage(std::string_view utf8, std::uint16_t codePage, std::vector<std::uint8_t>& out);
 
+// Code pages whose bytes 0x00-0x7F are ASCII (checked against iconv), so
+// ASCII text needs no conversion in either direction.
+bool asciiCompatible(std::uint16_t codePage);
+
 // The length of the run of ASCII bytes other than NUL (0x01-0x7F) that
 // `bytes` starts with: such bytes are the same in UTF-8, code pages and
 // compressed Jet 4 text.

@@ -1,6 +1,7 @@
 #include "jet/writer_rows.h"
 
 #include <algorithm>
+#include <cassert>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -311,32 +312,70 @@ RowEncoder::RowEncoder(const TableDef& table, const WriteFormat& format, std::ui
       longs_(table.columns.size()) {}
 
 void RowEncoder::takeStoredText(const std::vector<bool>& columns, const RowCursor& cursor) {
+  assert(codePage_ == 0 || asciiCompatible(codePage_));
   stored_.assign(table_.columns.size(), false);
-  if (codePage_ != 0) return;  // Jet 3 text is code-page bytes
   for (std::size_t i = 0; i < columns.size() && i < table_.columns.size(); ++i) {
     const Column& c = table_.columns[i];
     stored_[i] = columns[i] && !c.fixed() &&
                  (c.type == ColumnType::Text || c.type == ColumnType::Memo);
   }
   cursor_ = &cursor;
+  storedAscii_ = cursor.storedTextIsAscii();
 }
 
-void RowEncoder::storedValue(std::size_t i, const Column& c, const std::string& what,
+// Each way gives the bytes the decoded value would be encoded to.
+bool RowEncoder::storedValue(std::size_t i, const Column& c, const std::string& what,
                              std::uint32_t rowNumber) {
   const Context ctx{what, rowNumber};
   const std::span<const std::uint8_t> bytes = cursor_->storedText(i);
+  if (storedAscii_ && bytes.empty()) return false;  // decoded, or empty either way
   const bool compressible = (c.extraFlags & 0x01) != 0;
-  if (c.type == ColumnType::Memo) {
-    if (storedAsItIs(bytes, compressible, kMaxCompressedChars)) {
-      longs_[i] = bytes;  // valid until the cursor's next row, after this row is placed
-    } else {
-      storedJet4Text(bytes, compressible, kMaxCompressedChars, memos_[i], units_);
-      longs_[i] = memos_[i];
-    }
-    longValues_.push_back(i);
-    return;
+  const bool memo = c.type == ColumnType::Memo;
+  ByteBuffer& out = memo ? memos_[i] : vars_[c.varIndex];
+  const std::size_t maxCompressed = memo ? kMaxCompressedChars : SIZE_MAX;
+  if (memo) longValues_.push_back(i);
+  // Plain ASCII text: kept so from a Jet 3 file, or compressed one-byte Jet 4 text.
+  std::span<const std::uint8_t> ascii = bytes;
+  bool isAscii = storedAscii_;
+  if (!isAscii && codePage_ != 0 && bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE &&
+      asciiRun(bytes.data() + 2, bytes.size() - 2) == bytes.size() - 2) {
+    ascii = bytes.subspan(2);
+    isAscii = true;
   }
-  checkTextLength(c, storedJet4Text(bytes, compressible, SIZE_MAX, vars_[c.varIndex], units_), ctx);
+  const std::string_view asciiText(reinterpret_cast<const char*>(ascii.data()), ascii.size());
+  if (codePage_ == 0) {  // a Jet 4 row
+    std::size_t chars;
+    if (isAscii) {
+      asciiJet4Text(asciiText, compressible, maxCompressed, out);
+      chars = ascii.size();
+      if (memo) longs_[i] = out;
+    } else if (memo && storedAsItIs(bytes, compressible, maxCompressed)) {
+      longs_[i] = bytes;  // valid until the cursor's next row, after this row is placed
+      return true;
+    } else {
+      chars = storedJet4Text(bytes, compressible, maxCompressed, out, units_);
+      if (memo) longs_[i] = out;
+    }
+    if (!memo) checkTextLength(c, chars, ctx);
+    return true;
+  }
+  // A Jet 3 row: ASCII is the same bytes in its code page.
+  if (isAscii && memo) {
+    longs_[i] = ascii;
+    return true;
+  }
+  if (isAscii) {
+    out.assign(ascii.begin(), ascii.end());
+  } else {
+    decodeJet4Text(bytes, text_);  // as the reader decodes it
+    jet3Text(text_, codePage_, ctx, c, out);
+  }
+  if (memo) {
+    longs_[i] = out;
+  } else if (c.length != 0 && out.size() > c.length) {
+    throw unsupported(ctx.of(c), "the text is longer than the column allows");
+  }
+  return true;
 }
 
 std::span<const std::uint8_t> RowEncoder::encode(const Row& row, LongValuePlacer& placer,
@@ -358,9 +397,10 @@ std::span<const std::uint8_t> RowEncoder::encode(const Row& row, LongValuePlacer
     }
     if (isNull(v)) continue;
     mask_[c.number / 8] |= static_cast<std::uint8_t>(1u << (c.number % 8));
-    if (!stored_.empty() && stored_[i]) {
-      storedValue(i, c, what, rowNumber);
-    } else if (c.fixed()) {
+    if (!stored_.empty() && stored_[i] && storedValue(i, c, what, rowNumber)) {
+      continue;
+    }
+    if (c.fixed()) {
       putFixed(fixed_, c.fixedOffset, c, v, ctx);
     } else if (isLongValue(c.type)) {
       longs_[i] = longValueContent(c, v, ctx, codePage_, memos_[i], units_);

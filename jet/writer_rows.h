@@ -53,12 +53,16 @@ class RowEncoder {
   std::span<const std::uint8_t> encode(const Row& row, LongValuePlacer& placer,
                                        const std::string& what, std::uint32_t rowNumber = 0);
   // The text and memo columns marked in `columns` come from `cursor` as
-  // their stored Jet 4 bytes (see RowCursor::keepStoredText); their values
-  // in the rows only say whether they are null. Jet 4 rows only.
+  // their stored bytes (see RowCursor::keepStoredText); their values in the
+  // rows only say whether they are null, or hold the decoded text of a value
+  // kept without bytes. Jet 3 rows take them only when their code page holds
+  // ASCII as itself.
   void takeStoredText(const std::vector<bool>& columns, const RowCursor& cursor);
 
  private:
-  void storedValue(std::size_t i, const Column& c, const std::string& what,
+  // Encodes kept column `i` from its stored bytes; false when it has none
+  // and its value is to be encoded instead.
+  bool storedValue(std::size_t i, const Column& c, const std::string& what,
                    std::uint32_t rowNumber);
   const TableDef& table_;
   const WriteFormat& format_;
@@ -73,6 +77,8 @@ class RowEncoder {
   std::u16string units_;
   std::vector<bool> stored_;  // per column: its bytes come from cursor_
   const RowCursor* cursor_ = nullptr;
+  bool storedAscii_ = false;  // cursor_ keeps plain ASCII, not Jet 4 text
+  std::string text_;          // Jet 4 text decoded for a Jet 3 row
 };
 
 }  // namespace jet
