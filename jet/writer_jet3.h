@@ -21,9 +21,11 @@ ByteBuffer encodeJet3Text(const std::string& utf8, std::uint16_t codePage, const
 // A Jet 3 row from its parts: one-byte column count, fixed area, variable
 // data, one-byte offsets (EOD first, then the highest index down), the jump
 // table, the variable count and the null mask.
-ByteBuffer assembleJet3Row(const RowShape& shape, const ByteBuffer& fixed,
-                           const std::vector<ByteBuffer>& vars, const ByteBuffer& mask,
-                           const std::string& what);
+// The row goes into `out` (its storage reused); errors name `what` and,
+// when not 0, the row number.
+void assembleJet3Row(const RowShape& shape, const ByteBuffer& fixed,
+                     const std::vector<ByteBuffer>& vars, const ByteBuffer& mask,
+                     const std::string& what, std::uint32_t rowNumber, ByteBuffer& out);
 
 // The General 97 key of a text value, without the column's start byte.
 void appendGeneral97TextKey(ByteBuffer& key, const std::string& utf8, std::uint16_t codePage,

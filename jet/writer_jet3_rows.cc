@@ -22,52 +22,56 @@ ByteBuffer encodeJet3Text(const std::string& utf8, std::uint16_t codePage, const
   return ByteBuffer(bytes->begin(), bytes->end());
 }
 
-ByteBuffer assembleJet3Row(const RowShape& shape, const ByteBuffer& fixed,
-                           const std::vector<ByteBuffer>& vars, const ByteBuffer& mask,
-                           const std::string& what) {
+void assembleJet3Row(const RowShape& shape, const ByteBuffer& fixed,
+                     const std::vector<ByteBuffer>& vars, const ByteBuffer& mask,
+                     const std::string& table, std::uint32_t rowNumber, ByteBuffer& out) {
+  // Made only for an error: most rows have none.
+  const auto what = [&] {
+    return rowNumber == 0 ? table : table + ", row " + std::to_string(rowNumber);
+  };
   if (shape.columnCount > 255 || shape.varCount > 255) {
-    throw unsupported(what, "a Jet 3 row holds at most 255 columns");
+    throw unsupported(what(), "a Jet 3 row holds at most 255 columns");
   }
-  ByteBuffer out;
+  out.clear();
   out.push_back(static_cast<std::uint8_t>(shape.columnCount));
   addBytes(out, fixed);
   if (shape.varCount == 0) {
     addBytes(out, mask);
   } else {
-    std::vector<std::size_t> offsets;  // var 0 .. var n-1, then EOD
+    std::size_t offsets[256];  // var 0 .. var n-1, then EOD (at most 255 + 1)
+    std::size_t count = 0;
     for (const ByteBuffer& v : vars) {
-      offsets.push_back(out.size());
+      offsets[count++] = out.size();
       addBytes(out, v);
     }
     const std::size_t eod = out.size();
-    offsets.push_back(eod);
+    offsets[count++] = eod;
     // The jump count depends on the final length, which depends on it.
-    const std::size_t rest = offsets.size() + 1 + mask.size();
+    const std::size_t rest = count + 1 + mask.size();
     std::size_t jumps = 0;
     while ((eod + rest + jumps - 1) / kJumpSpan != jumps) {
       jumps = (eod + rest + jumps - 1) / kJumpSpan;
     }
     const std::size_t real = eod / kJumpSpan;
     if (jumps > real + 1) {
-      throw unsupported(what, "a Jet 3 row of this length cannot be laid out (its jump table would need two spare bytes)");
+      throw unsupported(what(), "a Jet 3 row of this length cannot be laid out (its jump table would need two spare bytes)");
     }
-    for (std::size_t i = offsets.size(); i-- > 0;) out.push_back(static_cast<std::uint8_t>(offsets[i] % kJumpSpan));
+    for (std::size_t i = count; i-- > 0;) out.push_back(static_cast<std::uint8_t>(offsets[i] % kJumpSpan));
     // Lowest address first: the spare byte, then boundary k = jumps-1 ... 0.
-    std::vector<std::uint8_t> table(jumps, 0xFF);
+    const std::size_t tableAt = out.size();
+    out.resize(tableAt + jumps, 0xFF);
     for (std::size_t k = 0; k < real; ++k) {
       std::size_t i = 0;
       while (offsets[i] < kJumpSpan * (k + 1)) ++i;
-      table[jumps - 1 - k] = static_cast<std::uint8_t>(i);
+      out[tableAt + jumps - 1 - k] = static_cast<std::uint8_t>(i);
     }
-    addBytes(out, table);
     out.push_back(static_cast<std::uint8_t>(shape.varCount));
     addBytes(out, mask);
   }
   if (out.size() > L::kMaxRowSize) {
-    throw unsupported(what, "a row needs " + std::to_string(out.size()) + " bytes, more than the " +
-                                std::to_string(L::kMaxRowSize) + " a Jet 3 row may hold");
+    throw unsupported(what(), "a row needs " + std::to_string(out.size()) + " bytes, more than the " +
+                                  std::to_string(L::kMaxRowSize) + " a Jet 3 row may hold");
   }
-  return out;
 }
 
 }  // namespace jet

@@ -426,7 +426,7 @@ std::span<const std::uint8_t> RowEncoder::encode(const Row& row, LongValuePlacer
     }
   }
   if (format_.generation == 3) {
-    out_ = assembleJet3Row(shape_, fixed_, vars_, mask_, ctx.name());
+    assembleJet3Row(shape_, fixed_, vars_, mask_, what, rowNumber, out_);
     return out_;
   }
   out_.clear();
