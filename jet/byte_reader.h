@@ -25,10 +25,7 @@ class ByteReader {
     return offset <= bytes_.size() && length <= bytes_.size() - offset;
   }
   void need(std::size_t offset, std::size_t length, const char* what = "field") const {
-    if (!has(offset, length)) {
-      throw damaged(where_, std::string(what) + " at offset " + std::to_string(offset) +
-                                " runs past the end (" + std::to_string(bytes_.size()) + " bytes)");
-    }
+    if (!has(offset, length)) [[unlikely]] outOfRange(offset, what);
   }
 
   std::uint8_t u8(std::size_t offset) const {
@@ -80,6 +77,13 @@ class ByteReader {
   }
 
  private:
+  // Out of line, so that need() stays small enough to inline in every read.
+  [[noreturn, gnu::cold, gnu::noinline]] void outOfRange(std::size_t offset,
+                                                         const char* what) const {
+    throw damaged(where_, std::string(what) + " at offset " + std::to_string(offset) +
+                              " runs past the end (" + std::to_string(bytes_.size()) + " bytes)");
+  }
+
   std::span<const std::uint8_t> bytes_;
   Where where_;
 };
