@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -88,39 +89,81 @@ PageFile::~PageFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool PageFile::readAhead(std::uint32_t n, std::uint8_t* into) const {
-  const std::size_t size = header_.pageSize;
-  const bool inWindow = n >= aheadFirst_ && n - aheadFirst_ < aheadCount_;
-  // A miss a little past the previous one: the reader is going forwards.
-  const bool forwards = loadedAny_ && n > lastLoaded_ && n - lastLoaded_ <= 8;
-  if (!inWindow && (fd_ < 0 || !forwards)) return false;
-  if (!inWindow) {
-    aheadCount_ = std::min(kAheadPages, pageCount_ - n);
-    ahead_.resize(static_cast<std::size_t>(aheadCount_) * size);
-    readInto(ahead_.data(), ahead_.size(), static_cast<std::uint64_t>(n) * size);
-    aheadFirst_ = n;
+std::shared_ptr<std::vector<std::uint8_t>> PageFile::makeRoom() const {
+  std::shared_ptr<std::vector<std::uint8_t>> spare;
+  if (cache_.size() >= kCachePages) {
+    const auto evicted = cache_.find(lru_.back());
+    if (evicted->second.first.use_count() == 1) {
+      spare = std::const_pointer_cast<std::vector<std::uint8_t>>(evicted->second.first);
+    }
+    cache_.erase(evicted);
+    lru_.pop_back();
   }
-  std::copy_n(ahead_.begin() + static_cast<std::ptrdiff_t>((n - aheadFirst_) * size), size, into);
-  return true;
+  if (spare) {
+    spare->resize(header_.pageSize);  // every byte is read over
+  } else {
+    spare = std::make_shared<std::vector<std::uint8_t>>(header_.pageSize, 0);
+  }
+  return spare;
 }
 
-PageBytes PageFile::load(std::uint32_t n, std::shared_ptr<std::vector<std::uint8_t>> bytes) const {
-  if (bytes) {
-    bytes->resize(header_.pageSize);  // every byte is read over
-  } else {
-    bytes = std::make_shared<std::vector<std::uint8_t>>(header_.pageSize, 0);
-  }
-  if (!readAhead(n, bytes->data())) {
-    readInto(bytes->data(), bytes->size(), static_cast<std::uint64_t>(n) * header_.pageSize);
-  }
-  lastLoaded_ = n;
-  loadedAny_ = true;
+void PageFile::decode(std::uint32_t n, std::vector<std::uint8_t>& bytes) const {
   if (n == 0 && !isJet12(header_.version)) {
-    unmaskHeader(*bytes, header_.version);
+    unmaskHeader(bytes, header_.version);
   } else if (n != 0 && header_.databaseKey != 0) {
-    decryptPage(*bytes, header_.databaseKey, n);
+    decryptPage(bytes, header_.databaseKey, n);
   }
+}
+
+PageBytes PageFile::remember(std::uint32_t n, PageBytes bytes) const {
+  lru_.push_front(n);
+  cache_.emplace(n, std::make_pair(bytes, lru_.begin()));
   return bytes;
+}
+
+bool PageFile::readAhead(std::uint32_t n) const {
+  // A miss a little past the previous one: the reader is going forwards.
+  const bool forwards = loadedAny_ && n > lastLoaded_ && n - lastLoaded_ <= 8;
+  if (fd_ < 0 || !forwards) return false;
+  std::uint32_t count = 1;
+  while (count < kAheadPages && n + count < pageCount_ && cache_.count(n + count) == 0) ++count;
+  std::vector<std::shared_ptr<std::vector<std::uint8_t>>> buffers;
+  buffers.reserve(count);
+  std::vector<iovec> parts(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    buffers.push_back(makeRoom());
+    parts[i] = iovec{buffers.back()->data(), header_.pageSize};
+  }
+  const std::uint64_t offset = static_cast<std::uint64_t>(n) * header_.pageSize;
+  const std::size_t length = static_cast<std::size_t>(count) * header_.pageSize;
+  std::size_t done = 0;
+  while (done < length) {
+    // Skip the parts already filled.
+    std::size_t skip = done / header_.pageSize, within = done % header_.pageSize;
+    iovec first = parts[skip];
+    parts[skip].iov_base = static_cast<std::uint8_t*>(first.iov_base) + within;
+    parts[skip].iov_len = first.iov_len - within;
+    const ssize_t got = ::preadv(fd_, parts.data() + skip, static_cast<int>(count - skip),
+                                 static_cast<off_t>(offset + done));
+    parts[skip] = first;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw cannotOpen(path_, std::strerror(errno));
+    if (got == 0) break;  // the file shrank: the rest reads as zeros
+    done += static_cast<std::size_t>(got);
+  }
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::vector<std::uint8_t>& b = *buffers[i];
+    const std::size_t at = static_cast<std::size_t>(i) * header_.pageSize;
+    if (done < at + header_.pageSize) {
+      const std::size_t from = done > at ? done - at : 0;
+      std::fill(b.begin() + static_cast<std::ptrdiff_t>(from), b.end(), 0);
+    }
+    decode(n + i, b);
+    remember(n + i, std::move(buffers[i]));
+  }
+  lastLoaded_ = n + count - 1;
+  loadedAny_ = true;
+  return true;
 }
 
 PageBytes PageFile::page(std::uint32_t n) const {
@@ -132,20 +175,17 @@ PageBytes PageFile::page(std::uint32_t n) const {
     lru_.splice(lru_.begin(), lru_, it->second.second);
     return it->second.first;
   }
-  // The evicted page's buffer is reused when no one holds it any more.
-  std::shared_ptr<std::vector<std::uint8_t>> spare;
-  if (cache_.size() >= kCachePages) {
-    const auto evicted = cache_.find(lru_.back());
-    if (evicted->second.first.use_count() == 1) {
-      spare = std::const_pointer_cast<std::vector<std::uint8_t>>(evicted->second.first);
-    }
-    cache_.erase(evicted);
-    lru_.pop_back();
+  if (readAhead(n)) {
+    const auto it = cache_.find(n);
+    lru_.splice(lru_.begin(), lru_, it->second.second);
+    return it->second.first;
   }
-  PageBytes bytes = load(n, std::move(spare));
-  lru_.push_front(n);
-  cache_.emplace(n, std::make_pair(bytes, lru_.begin()));
-  return bytes;
+  std::shared_ptr<std::vector<std::uint8_t>> bytes = makeRoom();
+  readInto(bytes->data(), bytes->size(), static_cast<std::uint64_t>(n) * header_.pageSize);
+  lastLoaded_ = n;
+  loadedAny_ = true;
+  decode(n, *bytes);
+  return remember(n, std::move(bytes));
 }
 
 }  // namespace jet

@@ -44,11 +44,15 @@ class PageFile {
   Where where(std::int64_t page = -1) const { return Where{path_, page}; }
 
  private:
-  // Loads page n, into `reuse` when it is given (a buffer no one else holds).
-  PageBytes load(std::uint32_t n, std::shared_ptr<std::vector<std::uint8_t>> reuse) const;
-  // Copies page n from the read-ahead window, reading a new window when the
-  // reads go forwards; false when n is read on its own.
-  bool readAhead(std::uint32_t n, std::uint8_t* into) const;
+  // When the reads go forwards, reads page n and those after it that are
+  // not cached, up to kAheadPages, with one call straight into their cache
+  // buffers; false when n is to be read on its own.
+  bool readAhead(std::uint32_t n) const;
+  // A buffer for a page about to enter the cache: the evicted page's, when
+  // no one holds it any more.
+  std::shared_ptr<std::vector<std::uint8_t>> makeRoom() const;
+  void decode(std::uint32_t n, std::vector<std::uint8_t>& bytes) const;
+  PageBytes remember(std::uint32_t n, PageBytes bytes) const;
   void readHeader();
   void readInto(std::uint8_t* into, std::size_t length, std::uint64_t offset) const;
 
@@ -64,10 +68,8 @@ class PageFile {
   mutable std::unordered_map<std::uint32_t,
                              std::pair<PageBytes, std::list<std::uint32_t>::iterator>>
       cache_;
-  // Scans read pages in ascending order: those are read a window at a time.
+  // Scans read pages in ascending order: those are read several at a time.
   static constexpr std::uint32_t kAheadPages = 32;
-  mutable std::vector<std::uint8_t> ahead_;
-  mutable std::uint32_t aheadFirst_ = 0, aheadCount_ = 0;
   mutable std::uint32_t lastLoaded_ = 0;
   mutable bool loadedAny_ = false;
 };
