@@ -138,6 +138,35 @@ TEST(WriterIndex, SortedRunsOnDiskGiveTheSameEntriesAsSortingInMemory) {
   EXPECT_EQ(n, all.size());
 }
 
+// Large runs are sorted in two halves at once and merged: the order must be
+// that of IndexEntry, equal keys ordered by page and row.
+TEST(WriterIndex, ARunSortedInHalvesComesOutInEntryOrder) {
+  IndexEntrySorter sorter(256u << 20, "test");
+  std::vector<IndexEntry> all;
+  for (std::uint32_t i = 0; i < 300000; ++i) {
+    IndexEntry e;
+    const std::uint32_t v = (i * 2654435761u) % 50021;  // scattered, with repeats
+    e.key = {0x7F, 'K', 'e', 'y', static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v),
+             static_cast<std::uint8_t>(i % 3)};
+    if (i % 5 == 0) e.key.resize(5);
+    e.page = 7 + (i * 7919u) % 4000;
+    e.row = static_cast<std::uint8_t>(i % 200);
+    all.push_back(e);
+    sorter.add(e);
+  }
+  EXPECT_EQ(sorter.spilledRuns(), 0u);
+  std::sort(all.begin(), all.end());
+  const auto sorted = sorter.sorted();
+  IndexEntry e;
+  std::size_t n = 0;
+  while (sorted->next(e)) {
+    ASSERT_LT(n, all.size());
+    ASSERT_TRUE(e.key == all[n].key && e.page == all[n].page && e.row == all[n].row) << n;
+    ++n;
+  }
+  EXPECT_EQ(n, all.size());
+}
+
 TEST(WriterIndex, ABoundedKeyBudgetWritesTheSameFile) {
   Scratch dir;
   const auto write = [&](const std::string& name, std::size_t budget) {
