@@ -119,6 +119,12 @@ inline std::string shellQuote(const std::string& s) {
   return q + "'";
 }
 
+// The whole content of a file (empty when it cannot be read).
+inline std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // A shell command that runs our command-line tool with `args` (already quoted).
 inline std::string cliCommand(const std::string& args) {
   return std::string("'") + JETLIFT_CLI + "' " + args;
