@@ -613,6 +613,9 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
   for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
     entries.push_back(std::make_unique<IndexEntrySorter>(
         options.indexMemory / std::max<std::size_t>(1, t.physicalIndexes.size()), path, folder));
+    // The source's row count (it may be stale) sizes the key buffers; keys
+    // are a few bytes per column.
+    entries.back()->expect(t.rowCount, 2 + 8 * t.physicalIndexes[r].columns.size());
   }
   std::vector<std::uint32_t> dataPages, roomyPages;
   std::unique_ptr<RowPage> page, spare;  // spare: the last page written, for reuse

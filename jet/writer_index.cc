@@ -300,17 +300,19 @@ IndexEntrySorter::~IndexEntrySorter() {
 void IndexEntrySorter::add(std::span<const std::uint8_t> key, std::uint32_t page,
                            std::uint8_t row, bool nullKey) {
   assert(key.size() <= 0xFFFF);
-  if (records_.capacity() == 0) {
-    // Room for the whole run at once: growing copies what was added and
-    // touches fresh memory each time; pages never reached cost nothing.
-    records_.reserve(budget_ / sizeof(Record) + 1);
-    keys_.reserve(budget_);
-  }
   if (keys_.size() + key.size() > 0xFFFFFFFFu) spill();  // keyAt is 32 bits
   records_.push_back(Record{headOf(key), static_cast<std::uint32_t>(keys_.size()), page,
                             static_cast<std::uint16_t>(key.size()), row, nullKey});
   keys_.insert(keys_.end(), key.begin(), key.end());
   if (keys_.size() + records_.size() * sizeof(Record) > budget_) spill();
+}
+
+void IndexEntrySorter::expect(std::size_t entries, std::size_t keyBytes) {
+  // Room for the run at once: growing copies what was added and touches
+  // fresh memory each time. No more than the budget allows.
+  const std::size_t records = std::min(entries, budget_ / (sizeof(Record) + keyBytes));
+  records_.reserve(records);
+  keys_.reserve(records * keyBytes);
 }
 
 void IndexEntrySorter::sortMemory() {

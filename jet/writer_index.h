@@ -43,6 +43,9 @@ class IndexEntrySorter {
   IndexEntrySorter(const IndexEntrySorter&) = delete;
   IndexEntrySorter& operator=(const IndexEntrySorter&) = delete;
 
+  // Makes room for about `entries` entries of `keyBytes` each, as far as
+  // the budget goes, so that a large table's keys need not grow their buffers.
+  void expect(std::size_t entries, std::size_t keyBytes);
   void add(const IndexEntry& entry) { add(entry.key, entry.page, entry.row, entry.nullKey); }
   void add(std::span<const std::uint8_t> key, std::uint32_t page, std::uint8_t row, bool nullKey);
   // All entries in order; the sorter must outlive the source.
