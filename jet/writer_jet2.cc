@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <map>
 
 #include "jet/error.h"
 #include "jet/layout/jet2_write.h"
 #include "jet/text.h"
+#include "jet/value_text.h"
 #include "jet/writer_jet2_table.h"
 #include "jet/writer_jet3.h"
 #include "jet/writer_keys.h"
@@ -220,13 +222,20 @@ struct ObjectRow {
 // Index keys: the Jet 3 encodings where the corpus keys agree with them.
 // Booleans differ (true 0x7F, false 0x80, the sign-flipped byte -1 / 0), and
 // text keys are written only for the characters Access-made Jet 2.0 keys
-// show, NUL among them (code 0x10, which General 97 gives byte 0x01).
+// show, NUL among them (code 0x10, which General 97 gives byte 0x01); the
+// accent stream of a text key ends as Access 2.0 ends it.
 }  // namespace
 
 bool jet2KeyCharacterKnown(std::uint8_t b) {
-  return b == 0x00 || b == ' ' || b == '#' || b == '&' || b == '\'' || b == '(' || b == ')' ||
-         b == '/' || (b >= '0' && b <= '9') || b == '<' || b == '>' || (b >= 'A' && b <= 'Z') ||
-         b == '_' || (b >= 'a' && b <= 'z');
+  switch (b) {
+    case 0x00: case ' ': case '#': case '&': case '\'': case '(': case ')': case ',': case '-':
+    case '.': case '/': case ':': case '<': case '>': case '_':
+    // Eth, a-, e-, i-, o-, u-acute and n-tilde in code page 1252 (the timetable file's names)
+    case 0xD0: case 0xE1: case 0xE9: case 0xED: case 0xF1: case 0xF3: case 0xFA:
+      return true;
+    default:
+      return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+  }
 }
 
 void appendJet2IndexKey(ByteBuffer& key, const Column& c, const Value& v, bool ascending,
@@ -257,7 +266,20 @@ void appendJet2IndexKey(ByteBuffer& key, const Column& c, const Value& v, bool a
         }
       }
       std::replace(text.begin(), text.end(), '\0', '\x01');
-      return appendIndexKey(key, c.type, Value{text}, ascending, what, 3, codePage);
+      key.push_back(ascending ? 0x7F : 0x80);
+      return appendAccess20TextKey(key, text, codePage, ascending, what);
+    }
+    case ColumnType::Double: {
+      // The timetable file's keys show ascending, positive numbers only (1 to 12).
+      const bool shown = ascending && !isNull(v) && std::get<double>(v) > 0 &&
+                         std::isfinite(std::get<double>(v));
+      if (!shown) {
+        throw unsupported(what, "an indexed Double of " + valueText(v) +
+                                    (ascending ? "" : " in descending order") +
+                                    ", whose Jet 2.0 key no corpus file shows (only ascending, "
+                                    "positive ones)");
+      }
+      return appendIndexKey(key, c.type, v, ascending, what, 3, codePage);
     }
     default:
       throw unsupported(what,
