@@ -353,9 +353,12 @@ void Jet2Writer::State::describe(std::uint32_t tdef, const TableDef& def, const 
       addU32(b, t.columns[at].hcolumn);
       addU32(b, static_cast<std::uint32_t>(def.columns[at].type) |
                     (ascending ? 0u : L::kKeyDescending));
+      // The engine's own tables name the locale on every key; other tables
+      // only on text keys (every index row of the three corpus files).
+      const bool named = tdef <= kRelationshipsTdef || def.columns[at].type == ColumnType::Text;
       addU16(b, 0);
-      addU16(b, kGeneral);
-      addU16(b, options.codePage);
+      addU16(b, named ? kGeneral : 0);
+      addU16(b, named ? options.codePage : 0);
       addU16(b, 0);
       keyd.insert(keyd.end(), b.begin(), b.begin() + 8);
       locale.insert(locale.end(), b.begin() + 8, b.end());

@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 
 #include "jet/check.h"
@@ -249,6 +251,41 @@ TEST_F(Jet2Structure, CatalogTablesHaveAccesssColumnsAndIndexes) {
     EXPECT_EQ(rowsOf(*ours, "MSysIndexes", indexes, catalogTable),
               rowsOf(*theirs, "MSysIndexes", indexes, catalogTable))
         << made;
+  }
+}
+
+// Per kind of key (text or not) in the other tables' MSysIndexes rows, the
+// locale bytes before the last two (which vary in Access's rows).
+std::map<bool, std::set<Bytes>> localesByKind(const Database& db) {
+  const TableDef def = db.tableDef("MSysIndexes");
+  std::size_t id = 0, operation = 0, keyd = 0, locale = 0;
+  for (std::size_t i = 0; i < def.columns.size(); ++i) {
+    const std::string& n = def.columns[i].name;
+    if (n == "ObjectId") id = i;
+    if (n == "Operation") operation = i;
+    if (n == "Rgkeyd") keyd = i;
+    if (n == "Rglocale") locale = i;
+  }
+  std::map<bool, std::set<Bytes>> out;
+  auto cursor = db.rows(def);
+  Row row;
+  while (cursor->next(row)) {
+    if (number(row[id]) <= 8 || number(row[operation]) != 0) continue;
+    const Bytes& k = std::get<Bytes>(row[keyd]);
+    const Bytes& l = std::get<Bytes>(row[locale]);
+    for (std::size_t at = 0; at + 8 <= k.size() && at + 8 <= l.size(); at += 8) {
+      const bool text = k[at + 4] == static_cast<std::uint8_t>(ColumnType::Text);
+      out[text].insert(Bytes(l.begin() + at, l.begin() + at + 6));
+    }
+  }
+  return out;
+}
+
+TEST_F(Jet2Structure, UserIndexRowsNameTheLocaleOnTextKeysOnlyAsAccesssDo) {
+  const auto ours = localesByKind(*Database::open(ours_));
+  ASSERT_EQ(ours.size(), 2u);  // text and other keys
+  for (const char* made : kAccessMade) {
+    EXPECT_EQ(ours, localesByKind(*Database::open(corpus::path(made)))) << made;
   }
 }
 
