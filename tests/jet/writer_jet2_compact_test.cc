@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
     Corpus, ToJet2,
     ::testing::Values(
         "jet2-access20-dbstructwizard-wzstruc2.mda", "jet2-crystalreports-craze-sample.mdb",
-        "jet3-jackcess-compIndexTest-access97.mdb", "jet3-jackcess-delColTest-access97.mdb",
+        "jet2-sighor-hor_udep-vb3app.mdb", "jet3-jackcess-compIndexTest-access97.mdb", "jet3-jackcess-delColTest-access97.mdb",
         "jet3-jackcess-delTest-access97.mdb", "jet3-jackcess-encrypt-db97-enc.mdb",
         "jet3-jackcess-overflowTest-access97.mdb", "jet3-jackcess-queryTest-access97.mdb",
         "jet3-mission-contourbl-copy.mdb", "jet3-mission-contourbl.mdb",
@@ -118,7 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Jet2RoundTrip, TwoToFourToThreeToTwoKeepsEveryValue) {
   for (const char* source :
-       {"jet2-crystalreports-craze-sample.mdb", "jet2-access20-dbstructwizard-wzstruc2.mda"}) {
+       {"jet2-crystalreports-craze-sample.mdb", "jet2-access20-dbstructwizard-wzstruc2.mda",
+        "jet2-sighor-hor_udep-vb3app.mdb"}) {
     Scratch dir;
     const std::string four = dir.file("4.mdb"), three = dir.file("3.mdb"), two = dir.file("2.mdb");
     compactDatabase(corpus::path(source), four, kCompactJet40);
@@ -346,15 +347,65 @@ TEST(Jet2Refusals, AccessTwoThousandsType17FailsNamingTheColumn) {
             {"table 'MSysAccessObjects'", "column 'Data'", "Jet 2.0 has no"});
 }
 
-// Its accented keys are written now; its relationships are not.
-TEST(Jet2Refusals, TheTimetableFileFailsOnItsEnforcedRelationship) {
-  expectAll(refusal("jet2-sighor-hor_udep-vb3app.mdb"),
-            {"relationship 'Reference'", "enforced relationship cannot be written"});
+// The relationship rows of MSysIndexes (Operation 1 on the many side, 2 on
+// the one side), tables named instead of numbered, locales without their
+// last two bytes (they vary in Access's rows).
+std::vector<std::string> relationshipRowsOf(const Database& db) {
+  std::map<std::int64_t, std::string> names;
+  for (const auto& e : db.objects()) names[e.id] = e.name;
+  const TableDef def = db.tableDef("MSysIndexes");
+  std::vector<std::string> out;
+  auto cursor = db.rows(def);
+  Row row;
+  while (cursor->next(row)) {
+    std::string line;
+    bool relationship = false;
+    for (std::size_t i = 0; i < def.columns.size() && i < row.size(); ++i) {
+      const std::string& c = def.columns[i].name;
+      if (c == "Operation") relationship = number(row[i]) != 0;
+      Value v = row[i];
+      if (c == "ObjectId" || c == "ObjectIdReference") {
+        if (!isNull(v)) v = Value{names[number(v)]};
+      } else if (c == "Rglocale" || c == "RglocaleReference") {
+        if (!isNull(v)) {
+          Bytes b = std::get<Bytes>(v);
+          b.resize(b.size() >= 2 ? b.size() - 2 : 0);
+          v = Value{b};
+        }
+      }
+      std::string text;
+      appendValueJson(text, v);
+      line += c + "=" + text + " ";
+    }
+    if (relationship) out.push_back(line);
+  }
+  return out;
+}
+
+TEST(Jet2Relationships, EnforcedOnesGetTheIndexRowsAccessWrote) {
+  Scratch dir;
+  const std::string made = corpus::path("jet2-sighor-hor_udep-vb3app.mdb");
+  const std::string two = dir.file("2.mdb"), four = dir.file("4.mdb"), three = dir.file("3.mdb"),
+                    again = dir.file("2-again.mdb");
+  compactDatabase(made, two, kCompactJet20);
+  // Through Jet 4 and Jet 3, whose relationships are kept another way.
+  compactDatabase(made, four, kCompactJet40);
+  compactDatabase(four, three, kCompactJet30);
+  compactDatabase(three, again, kCompactJet20);
+  const auto theirs = relationshipRowsOf(*Database::open(made));
+  ASSERT_EQ(theirs.size(), 16u);  // eight relationships, two rows each
+  EXPECT_EQ(relationshipRowsOf(*Database::open(two)), theirs);
+  EXPECT_EQ(relationshipRowsOf(*Database::open(again)), theirs);
+  for (const std::string& f : {two, again}) {
+    const CheckReport r = checkDatabase(f);
+    EXPECT_TRUE(r.ok()) << f << ": " << (r.problems.empty() ? "" : r.problems.front());
+  }
 }
 
 TEST(Jet2Refusals, AnEnforcedRelationshipFailsNamingIt) {
   expectAll(refusal("jet3-jackcess-indexTest-access97.mdb"),
-            {"relationship 'Table3Table1'", "enforced relationship cannot be written"});
+            {"relationship 'Table3Table1'", "only with cascading updates and deletes",
+             "enforced relationship cannot be written"});
 }
 
 TEST(Jet2Refusals, ARowLongerThan256BytesFailsNamingTableAndRow) {
@@ -476,6 +527,37 @@ TEST(Jet2Writer, AccentedTextAndPositiveDoubleKeysReadBackAndCheck) {
     ++k;
   }
   EXPECT_EQ(k, rows.size());
+}
+
+TEST(Jet2Refusals, AnEnforcedRelationshipOverTextFailsNamingItAndTheColumn) {
+  Scratch dir;
+  TableDef one = indexedTable("One", ColumnType::Text);
+  one.physicalIndexes[0].flags = kIndexUnique;
+  TableDef many = indexedTable("Many", ColumnType::Text);
+  Index fk;
+  fk.name = "OneMany";
+  fk.number = 1;
+  fk.kind = 2;
+  many.indexes.push_back(fk);
+  Relationship rel;
+  rel.name = "OneMany";
+  rel.flags = 0x1100;  // cascading updates and deletes, as the timetable file's
+  rel.table = "Many";
+  rel.referencedTable = "One";
+  rel.columns = {"K"};
+  rel.referencedColumns = {"K"};
+  std::string message;
+  try {
+    DatabaseWriter w(dir.file("x.mdb"), jet2());
+    writer_test::Rows a({Row{Value{std::string("a")}}}), b({Row{Value{std::string("a")}}});
+    w.addTable(one, a);
+    w.addTable(many, b);
+    w.addRelationship(rel);
+    w.finish();
+  } catch (const Error& e) {
+    message = e.what();
+  }
+  expectAll(message, {"relationship 'OneMany'", "column 'K'", "over Long columns only"});
 }
 
 TEST(Jet2Refusals, ADecimalColumnFailsNamingIt) {
