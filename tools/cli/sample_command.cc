@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -29,7 +30,10 @@ constexpr SampleFile kSamples[] = {
 };
 
 bool makeFolder(const std::string& path) {
-  return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
+  std::error_code e;
+  std::filesystem::create_directories(path, e);
+  errno = e.value();
+  return !e && std::filesystem::is_directory(path, e);
 }
 
 // DIR may be a folder of real databases: a name already taken is kept as it is.
@@ -46,8 +50,9 @@ bool taken(const std::string& path) {
 int runSample(const Args& args) {
   if (args.size() != 1) return badUsage("sample needs one DIR");
   const std::string dir = args[0];
-  if (!makeFolder(dir) || !makeFolder(dir + "/archive")) {
-    reportError("cannot make folder '" + dir + "': " + std::strerror(errno));
+  if (!makeFolder(dir + "/archive")) {
+    reportError("cannot make folder '" + dir + "/archive': " +
+                std::strerror(errno != 0 ? errno : ENOTDIR));
     return 1;
   }
   int rc = 0;
