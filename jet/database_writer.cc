@@ -254,9 +254,16 @@ TableDef normalise(const TableDef& in, const std::string& what, int generation =
     if (!isKnownType(c.type) && !unknownFixed) {
       throw unsupported(what + ", column '" + c.name + "'", "the column type " + columnTypeName(c.type) + " is unknown");
     }
-    if (generation == 3 && (c.type == ColumnType::Decimal || unknownFixed)) {
+    if (generation == 3 && c.type == ColumnType::Decimal) {
       throw unsupported(what + ", column '" + c.name + "'",
-                        "Jet 3 has no " + columnTypeName(c.type) + " type, so the column cannot be kept");
+                        "Jet 3 has no Decimal type, so the column cannot be kept");
+    }
+    if (generation == 3 && unknownFixed) {
+      // Access 2000 keeps its forms, reports and modules in such a column.
+      throw unsupported(what + ", column '" + c.name + "'",
+                        "Jet 3 has no column type " + std::to_string(static_cast<int>(c.type)) +
+                            " (Access 2000's store of forms, reports and modules), so the "
+                            "column cannot be kept");
     }
     if (isFixedType(c.type) || unknownFixed) {
       c.flags = keep | kColumnFixed | kColumnNullable;

@@ -143,6 +143,14 @@ TEST(Jet3Refusals, ADecimalColumnFailsNamingTableAndColumn) {
   EXPECT_NE(m.find("Decimal"), std::string::npos) << m;
 }
 
+TEST(Jet3Refusals, AccessTwoThousandsObjectStoreFailsRatherThanLoseItsForms) {
+  const std::string m = refusal("jet4-jackcess-test-access2000.mdb");
+  EXPECT_NE(m.find("table 'MSysAccessObjects', column 'Data': Jet 3 has no column type 17 "
+                   "(Access 2000's store of forms, reports and modules)"),
+            std::string::npos)
+      << m;
+}
+
 TEST(Jet3Refusals, TextOutsideTheCodePageFailsNamingTableColumnAndRow) {
   const std::string m = refusal("jet4-oledb-excel-db.mdb");
   EXPECT_NE(m.find("table 'MSysNavPaneGroupCategories'"), std::string::npos) << m;
