@@ -7,11 +7,14 @@
 // a generated database of --generate MB (default 200), made with the writer
 // from synthetic rows in the temporary folder. --runs N keeps the fastest of
 // N runs of each (the machine may be shared); --to picks the target version.
+// --table-rows N spreads the generated rows over tables of at most N rows
+// (default for --to 2.0: 5000, so that every index fits the two levels a
+// Jet 2.0 tree may have; otherwise one table).
 // --frozen DIR times nothing: it compacts each file into DIR with a fixed
 // creation date, so results of two builds can be compared byte for byte.
 //
-// compact_bench [--generate MB] [--no-corpus] [--keep] [--runs N] [--to 2.0|3.0|4.0]
-//               [--frozen DIR] [FILE...]
+// compact_bench [--generate MB] [--table-rows N] [--no-corpus] [--keep] [--runs N]
+//               [--to 2.0|3.0|4.0] [--frozen DIR] [FILE...]
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -113,10 +116,11 @@ Copy copyOf(const std::string& src, const std::string& dst) {
 // enough to go to long-value pages now and then.
 class SyntheticRows : public jet::RowCursor {
  public:
-  explicit SyntheticRows(std::uint64_t count) : count_(count) {}
+  explicit SyntheticRows(std::uint64_t count, std::uint64_t first = 0)
+      : count_(count), first_(first) {}
   bool next(jet::Row& row) override {
     if (at_ >= count_) return false;
-    const std::uint64_t i = at_++;
+    const std::uint64_t i = first_ + at_++;
     row.clear();
     row.emplace_back(static_cast<std::int32_t>(i + 1));
     row.emplace_back(std::string("Customer ") + std::to_string((i * 7919) % 1000003));
@@ -131,6 +135,7 @@ class SyntheticRows : public jet::RowCursor {
 
  private:
   std::uint64_t count_;
+  std::uint64_t first_;
   std::uint64_t at_ = 0;
 };
 
@@ -146,10 +151,10 @@ jet::Column column(const std::string& name, jet::ColumnType type, std::uint16_t 
   return c;
 }
 
-// A Jet 4 database of about `megabytes` MB: one table with a primary key and a text index.
-void generate(const std::string& path, std::uint64_t megabytes) {
+// The synthetic table: a primary key and a text index.
+jet::TableDef syntheticTable(const std::string& tableName) {
   jet::TableDef def;
-  def.name = "Synthetic";
+  def.name = tableName;
   def.columns = {
       column("Id", jet::ColumnType::Long, 0, 4, jet::kColumnFixed),
       column("Name", jet::ColumnType::Text, 1, 100, jet::kColumnNullable),
@@ -171,11 +176,32 @@ void generate(const std::string& path, std::uint64_t megabytes) {
   name.number = 1;
   name.physicalIndex = 1;
   def.indexes = {primary, name};
-  // About 400 bytes a row once compressed text and index entries are counted.
-  SyntheticRows rows(megabytes * 1024 * 1024 / 400);
+  return def;
+}
+
+// About 400 bytes a row once compressed text and index entries are counted.
+std::uint64_t rowsFor(std::uint64_t megabytes) { return megabytes * 1024 * 1024 / 400; }
+
+// A Jet 4 database of about `megabytes` MB in one table.
+void generate(const std::string& path, std::uint64_t megabytes) {
+  SyntheticRows rows(rowsFor(megabytes));
   jet::DatabaseWriter w(path);
-  w.addTable(def, rows);
+  w.addTable(syntheticTable("Synthetic"), rows);
   w.finish();
+}
+
+// The same rows spread over tables of at most `tableRows` rows each.
+std::uint64_t generateTables(const std::string& path, std::uint64_t megabytes,
+                             std::uint64_t tableRows) {
+  const std::uint64_t total = rowsFor(megabytes);
+  jet::DatabaseWriter w(path);
+  std::uint64_t tables = 0;
+  for (std::uint64_t first = 0; first < total; first += tableRows) {
+    SyntheticRows rows(std::min(tableRows, total - first), first);
+    w.addTable(syntheticTable("Synthetic" + std::to_string(++tables)), rows);
+  }
+  w.finish();
+  return tables;
 }
 
 struct Target {
@@ -238,7 +264,7 @@ void measure(const std::string& src, const std::string& scratch, const Target& t
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::uint64_t generateMb = 200;
+  std::uint64_t generateMb = 200, tableRows = 0;
   bool keep = false, corpusFiles = true;
   int runs = 1;
   Target to = kTargets[2];
@@ -248,6 +274,8 @@ int main(int argc, char** argv) {
     const std::string a = argv[i];
     if (a == "--generate" && i + 1 < argc) {
       generateMb = std::strtoull(argv[++i], nullptr, 10);
+    } else if (a == "--table-rows" && i + 1 < argc) {
+      tableRows = std::strtoull(argv[++i], nullptr, 10);
     } else if (a == "--no-corpus") {
       corpusFiles = false;
     } else if (a == "--frozen" && i + 1 < argc) {
@@ -284,7 +312,22 @@ int main(int argc, char** argv) {
     if (generateMb > 0) {
       const std::string generated = (scratch / "generated.mdb").string();
       std::string error;
-      const Run g = inChild([&] { generate(generated, generateMb); }, &error);
+      if (tableRows == 0 && to.code == jet::kCompactJet20) tableRows = 5000;
+      const Run g = inChild(
+          [&] {
+            if (tableRows > 0) {
+              generateTables(generated, generateMb, tableRows);
+            } else {
+              generate(generated, generateMb);
+            }
+          },
+          &error);
+      if (tableRows > 0) {
+        const std::uint64_t rows = rowsFor(generateMb);
+        std::printf("generated %llu rows in tables of at most %llu rows\n",
+                    static_cast<unsigned long long>(rows),
+                    static_cast<unsigned long long>(tableRows));
+      }
       std::printf("generated %s: %.1f MB in %.1f s, peak RSS %.1f MiB (writer alone)%s%s\n",
                   generated.c_str(),
                   fs::exists(generated) ? static_cast<double>(fs::file_size(generated)) / 1e6 : 0.0,

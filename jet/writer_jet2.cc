@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <map>
 
 #include "jet/error.h"
 #include "jet/layout/jet2_write.h"
 #include "jet/text.h"
+#include "jet/value_text.h"
 #include "jet/vector_cursor.h"
 #include "jet/writer_jet2_table.h"
 #include "jet/writer_jet3.h"
@@ -25,8 +27,13 @@ constexpr std::uint32_t kObjectsTdef = 3, kColumnsTdef = 4, kIndexesTdef = 5, kA
                         kQueriesTdef = 7, kRelationshipsTdef = 8;
 constexpr std::int32_t kSystemFlag = static_cast<std::int32_t>(0x80000000u);
 constexpr std::uint16_t kGeneral = 0x0409;
-// Relationship flag: integrity not enforced.
-constexpr std::int32_t kRelationNotEnforced = 0x2;
+// Relationship flags: one-to-one, integrity not enforced, cascading updates
+// and deletes (the only enforced kind the timetable file shows).
+constexpr std::int32_t kRelationOneToOne = 0x1, kRelationNotEnforced = 0x2,
+                       kRelationCascades = 0x1100;
+// The type word of a key on a relationship's primary side: 0xFF in its
+// second byte (all eight relationships of the timetable file).
+constexpr std::uint32_t kKeyReferencedSide = 0xFF00;
 
 const Bytes kSidAdmin = {0x03, 0x01};
 const Bytes kSidCreator = {0x02, 0x03};
@@ -204,6 +211,15 @@ struct IndexPlan {
   std::string name;
   std::vector<std::pair<std::size_t, bool>> columns;  // position, ascending
   bool unique = false, primary = false, required = false, ignoreNulls = false;
+  bool foreign = false;  // the tree of a relationship's many side, no index row of its own
+};
+
+// What a relationship needs of a table written before it.
+struct KeptTable {
+  std::uint32_t tdef = 0;
+  TableDef def;
+  std::vector<std::uint32_t> hcolumns;  // per column of def
+  std::vector<IndexPlan> plans;         // in Idxid order
 };
 
 struct ObjectRow {
@@ -221,13 +237,20 @@ struct ObjectRow {
 // Index keys: the Jet 3 encodings where the corpus keys agree with them.
 // Booleans differ (true 0x7F, false 0x80, the sign-flipped byte -1 / 0), and
 // text keys are written only for the characters Access-made Jet 2.0 keys
-// show, NUL among them (code 0x10, which General 97 gives byte 0x01).
+// show, NUL among them (code 0x10, which General 97 gives byte 0x01); the
+// accent stream of a text key ends as Access 2.0 ends it.
 }  // namespace
 
 bool jet2KeyCharacterKnown(std::uint8_t b) {
-  return b == 0x00 || b == ' ' || b == '#' || b == '&' || b == '\'' || b == '(' || b == ')' ||
-         b == '/' || (b >= '0' && b <= '9') || b == '<' || b == '>' || (b >= 'A' && b <= 'Z') ||
-         b == '_' || (b >= 'a' && b <= 'z');
+  switch (b) {
+    case 0x00: case ' ': case '#': case '&': case '\'': case '(': case ')': case ',': case '-':
+    case '.': case '/': case ':': case '<': case '>': case '_':
+    // Eth, a-, e-, i-, o-, u-acute and n-tilde in code page 1252 (the timetable file's names)
+    case 0xD0: case 0xE1: case 0xE9: case 0xED: case 0xF1: case 0xF3: case 0xFA:
+      return true;
+    default:
+      return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+  }
 }
 
 void appendJet2IndexKey(ByteBuffer& key, const Column& c, const Value& v, bool ascending,
@@ -258,7 +281,20 @@ void appendJet2IndexKey(ByteBuffer& key, const Column& c, const Value& v, bool a
         }
       }
       std::replace(text.begin(), text.end(), '\0', '\x01');
-      return appendIndexKey(key, c.type, Value{text}, ascending, what, 3, codePage);
+      key.push_back(ascending ? 0x7F : 0x80);
+      return appendAccess20TextKey(key, text, codePage, ascending, what);
+    }
+    case ColumnType::Double: {
+      // The timetable file's keys show ascending, positive numbers only (1 to 12).
+      const bool shown = ascending && !isNull(v) && std::get<double>(v) > 0 &&
+                         std::isfinite(std::get<double>(v));
+      if (!shown) {
+        throw unsupported(what, "an indexed Double of " + valueText(v) +
+                                    (ascending ? "" : " in descending order") +
+                                    ", whose Jet 2.0 key no corpus file shows (only ascending, "
+                                    "positive ones)");
+      }
+      return appendIndexKey(key, c.type, v, ascending, what, 3, codePage);
     }
     default:
       throw unsupported(what,
@@ -276,6 +312,7 @@ struct Jet2Writer::State {
   std::vector<PropertyMap> databaseProperties;
   std::int32_t nextObjectId = 0x10000001;
   std::map<std::uint32_t, std::uint32_t> newTdef;  // caller's definitionPage -> ours
+  std::map<std::string, KeptTable> tables;         // by name
   bool finished = false;
 
   State(const std::string& p, const WriterOptions& o)
@@ -306,7 +343,75 @@ struct Jet2Writer::State {
   void describe(std::uint32_t tdef, const TableDef& def, const Jet2Table& t,
                 const std::vector<IndexPlan>& indexes, bool presentation);
   void writeHeader();
+  // The two MSysIndexes rows of an enforced relationship, as the timetable
+  // file shows them; refuses what it does not show.
+  void enforce(const Relationship& rel);
 };
+
+void Jet2Writer::State::enforce(const Relationship& rel) {
+  const std::string what = named("relationship '" + rel.name + "'");
+  if ((rel.flags & ~kRelationOneToOne) != kRelationCascades) {
+    throw unsupported(what, "Jet 2.0 files show enforced relationships only with cascading "
+                            "updates and deletes, so this enforced relationship cannot be written");
+  }
+  if (rel.columns.size() != 1 || rel.referencedColumns.size() != 1) {
+    throw unsupported(what, "Jet 2.0 files show enforced relationships over one column only");
+  }
+  const auto many = tables.find(rel.table), one = tables.find(rel.referencedTable);
+  if (many == tables.end() || one == tables.end()) {
+    throw unsupported(what, "an enforced relationship needs both tables in the file");
+  }
+  // The Idxid of the tree over `column`, and its key descriptor.
+  struct Side {
+    std::int16_t idxid = 0;
+    Bytes keyd;
+  };
+  auto side = [&](const KeptTable& t, const std::string& column, bool primary) {
+    std::size_t at = t.def.columns.size();
+    for (std::size_t k = 0; k < t.def.columns.size(); ++k) {
+      if (t.def.columns[k].name == column) at = k;
+    }
+    if (at == t.def.columns.size()) {
+      throw unsupported(what, "table '" + t.def.name + "' has no column '" + column + "'");
+    }
+    if (t.def.columns[at].type != ColumnType::Long) {
+      throw unsupported(what + ", column '" + column + "'",
+                        "Jet 2.0 files show enforced relationships over Long columns only");
+    }
+    const std::vector<std::pair<std::size_t, bool>> key = {{at, true}};
+    for (std::size_t k = 0; k < t.plans.size(); ++k) {
+      const IndexPlan& p = t.plans[k];
+      if (p.columns != key || (primary && (p.foreign || !p.unique))) continue;
+      Side out;
+      out.idxid = static_cast<std::int16_t>(k);
+      ByteBuffer b;
+      addU32(b, t.hcolumns[at]);
+      addU32(b, static_cast<std::uint32_t>(ColumnType::Long) | (primary ? kKeyReferencedSide : 0));
+      out.keyd.assign(b.begin(), b.end());
+      return out;
+    }
+    throw unsupported(what + ", table '" + t.def.name + "'",
+                      primary ? "the one side has no unique index over '" + column + "'"
+                              : "the many side has no index over '" + column + "'");
+  };
+  const Side m = side(many->second, rel.columns[0], false);
+  const Side o = side(one->second, rel.referencedColumns[0], true);
+  // Long keys of a user table name no locale; Access's last two bytes vary.
+  const Bytes locale(8, 0);
+  const bool oneToOne = (rel.flags & kRelationOneToOne) != 0;
+  auto row = [&](std::uint32_t tdef, Value name, const Side& here, std::uint8_t operation,
+                 bool unique, std::uint32_t otherTdef, const Side& there) {
+    indexRows.push_back(Row{Value{static_cast<std::int32_t>(tdef)}, std::move(name),
+                            Value{here.idxid}, Value{operation}, Value{here.keyd}, Value{locale},
+                            Value{unique}, Value{false}, Value{false}, Value{false}, Value{false},
+                            Value{}, Value{std::uint8_t{1}}, Value{std::uint8_t{1}},
+                            Value{static_cast<std::int32_t>(otherTdef)}, Value{there.idxid},
+                            Value{there.keyd}, Value{locale}, Value{false}, Value{}, Value{},
+                            Value{}, Value{}});
+  };
+  row(many->second.tdef, Value{rel.name}, m, 1, oneToOne, one->second.tdef, o);
+  row(one->second.tdef, Value{}, o, 2, true, many->second.tdef, m);
+}
 
 void Jet2Writer::State::describe(std::uint32_t tdef, const TableDef& def, const Jet2Table& t,
                                  const std::vector<IndexPlan>& indexes, bool presentation) {
@@ -326,15 +431,19 @@ void Jet2Writer::State::describe(std::uint32_t tdef, const TableDef& def, const 
             presentation ? Value{static_cast<std::int16_t>(i + 1)} : Value{}});
   }
   for (std::size_t k = 0; k < indexes.size(); ++k) {
+    if (indexes[k].foreign) continue;  // described by its relationship's rows
     Bytes keyd, locale;
     for (const auto& [at, ascending] : indexes[k].columns) {
       ByteBuffer b;
       addU32(b, t.columns[at].hcolumn);
       addU32(b, static_cast<std::uint32_t>(def.columns[at].type) |
                     (ascending ? 0u : L::kKeyDescending));
+      // The engine's own tables name the locale on every key; other tables
+      // only on text keys (every index row of the three corpus files).
+      const bool named = tdef <= kRelationshipsTdef || def.columns[at].type == ColumnType::Text;
       addU16(b, 0);
-      addU16(b, kGeneral);
-      addU16(b, options.codePage);
+      addU16(b, named ? kGeneral : 0);
+      addU16(b, named ? options.codePage : 0);
       addU16(b, 0);
       keyd.insert(keyd.end(), b.begin(), b.begin() + 8);
       locale.insert(locale.end(), b.begin() + 8, b.end());
@@ -402,6 +511,9 @@ Jet2Table Jet2Writer::State::writeTable(std::uint32_t tdef, const TableDef& def,
         const Column& c = def.columns[at];
         const Value v = at < row.size() ? row[at] : Value{};
         if (!isNull(v) || c.type == ColumnType::Boolean) allNull = false;
+        // The timetable file's MSysIndexes holds (33, null) three times under
+        // its unique ObjectIdName.
+        if (isNull(v) && c.type != ColumnType::Boolean) e.nullPart = true;
         appendJet2IndexKey(e.key, c, v, ascending, rowWhat + ", column '" + c.name + "'",
                            options.codePage);
       }
@@ -539,6 +651,32 @@ std::uint32_t Jet2Writer::addTable(const TableDef& def, RowCursor& rows,
   const std::string what = s.named("table '" + def.name + "'");
   std::vector<IndexPlan> plans;
   std::map<std::uint32_t, std::size_t> planOfPhysical;
+  // Key columns of a logical index: positions in the table, ascending.
+  auto keyColumns = [&](const Index& i) {
+    const PhysicalIndex& p = def.physicalIndexes[i.physicalIndex];
+    std::vector<std::pair<std::size_t, bool>> out;
+    for (const IndexColumn& ic : p.columns) {
+      std::size_t at = def.columns.size();
+      for (std::size_t k = 0; k < def.columns.size(); ++k) {
+        if (def.columns[k].number == ic.columnNumber) at = k;
+      }
+      if (at == def.columns.size())
+        throw unsupported(what, "index '" + i.name + "' names a column the table lacks");
+      const ColumnType t = def.columns[at].type;
+      if (isLongValue(t)) {
+        throw unsupported(what + ", column '" + def.columns[at].name + "'",
+                          "no Jet 2.0 file shows an index on a memo or OLE column");
+      }
+      const std::uint16_t sort = def.columns[at].sortOrder;
+      if (t == ColumnType::Text && sort != 0 && sort != kGeneral) {
+        throw unsupported(what + ", column '" + def.columns[at].name + "'",
+                          "the column is indexed under sort order " + std::to_string(sort) +
+                              ", and only the General order (1033) can be written");
+      }
+      out.push_back({at, ic.ascending});
+    }
+    return out;
+  };
   for (const Index& i : def.indexes) {
     if (i.foreignKey()) continue;  // relationships are refused or kept without them
     if (i.physicalIndex >= def.physicalIndexes.size()) {
@@ -561,32 +699,36 @@ std::uint32_t Jet2Writer::addTable(const TableDef& def, RowCursor& rows,
     plan.unique = p.unique() || i.primary();
     plan.required = p.required() || i.primary();
     plan.ignoreNulls = p.ignoreNulls();
-    for (const IndexColumn& ic : p.columns) {
-      std::size_t at = def.columns.size();
-      for (std::size_t k = 0; k < def.columns.size(); ++k) {
-        if (def.columns[k].number == ic.columnNumber) at = k;
-      }
-      if (at == def.columns.size())
-        throw unsupported(what, "index '" + i.name + "' names a column the table lacks");
-      const ColumnType t = def.columns[at].type;
-      if (isLongValue(t)) {
-        throw unsupported(what + ", column '" + def.columns[at].name + "'",
-                          "no Jet 2.0 file shows an index on a memo or OLE column");
-      }
-      const std::uint16_t sort = def.columns[at].sortOrder;
-      if (t == ColumnType::Text && sort != 0 && sort != kGeneral) {
-        throw unsupported(what + ", column '" + def.columns[at].name + "'",
-                          "the column is indexed under sort order " + std::to_string(sort) +
-                              ", and only the General order (1033) can be written");
-      }
-      plan.columns.push_back({at, ic.ascending});
-    }
+    plan.columns = keyColumns(i);
     planOfPhysical[i.physicalIndex] = plans.size();
     plans.push_back(std::move(plan));
+  }
+  // A relationship's many side gets its own tree after the indexes, unless
+  // an index has its very keys (the timetable file: R_ProfesorCurso's
+  // Reference shares ID_PROFESOR's tree, T_PreHorario's have trees 1 and 2).
+  for (const Index& i : def.indexes) {
+    if (!i.foreignKey() || i.name.empty()) continue;
+    if (i.physicalIndex >= def.physicalIndexes.size()) {
+      throw unsupported(what, "index '" + i.name + "' uses a physical index the table lacks");
+    }
+    IndexPlan plan;
+    plan.name = i.name;
+    plan.foreign = true;
+    plan.columns = keyColumns(i);
+    const bool shared = std::any_of(plans.begin(), plans.end(), [&](const IndexPlan& q) {
+      return q.columns == plan.columns;
+    });
+    if (!shared) plans.push_back(std::move(plan));
   }
   const std::uint32_t tdef = s.out.allocate();
   const Jet2Table t = s.writeTable(tdef, def, plans, rows, false, true, what);
   s.newTdef[def.definitionPage] = tdef;
+  KeptTable& kept = s.tables[def.name];
+  kept.tdef = tdef;
+  kept.def = def;
+  kept.hcolumns.clear();
+  for (const Jet2Column& c : t.columns) kept.hcolumns.push_back(c.hcolumn);
+  kept.plans = plans;
   ObjectRow o;
   o.id = static_cast<std::int32_t>(tdef);
   o.parentId = kTablesContainerId;
@@ -649,12 +791,7 @@ void Jet2Writer::addQuery(const Query& query, const std::vector<PropertyMap>& pr
 
 void Jet2Writer::addRelationship(const Relationship& rel) {
   State& s = *s_;
-  if ((rel.flags & kRelationNotEnforced) == 0) {
-    throw unsupported(
-        s.named("relationship '" + rel.name + "'"),
-        "Jet 2.0 enforces a relationship through MSysIndexes rows whose meaning no corpus "
-        "file settles, so an enforced relationship cannot be written");
-  }
+  if ((rel.flags & kRelationNotEnforced) == 0) s.enforce(rel);
   CatalogObject o;
   o.name = rel.name;
   o.type = kObjectRelationship;

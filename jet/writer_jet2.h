@@ -42,6 +42,7 @@ std::uint16_t jet2PageStamp(std::uint32_t page);
 struct Jet2IndexEntry {
   ByteBuffer key;
   std::uint32_t row = 0;  // slot in the low byte, page above
+  bool nullPart = false;  // a key with a null part repeats under a unique index
 };
 struct Jet2WrittenIndex {
   std::uint32_t root = 0, leaves = 0, distinct = 0, entries = 0;

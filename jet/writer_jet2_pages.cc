@@ -119,7 +119,7 @@ Jet2WrittenIndex writeJet2Index(PageOutput& out, std::uint32_t owner, std::uint1
     if (e.key.size() > 255) throw unsupported(what, "an index key is longer than 255 bytes");
     if (groups.empty() || groups.back().key != e.key) {
       groups.push_back({e.key, {}, 0});
-    } else {
+    } else if (!e.nullPart) {
       w.duplicate = true;
     }
     groups.back().rows.push_back(e.row);

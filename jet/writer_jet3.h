@@ -30,6 +30,10 @@ void assembleJet3Row(const RowShape& shape, const ByteBuffer& fixed,
 // The General 97 key of a text value, without the column's start byte.
 void appendGeneral97TextKey(ByteBuffer& key, const std::string& utf8, std::uint16_t codePage,
                             bool ascending, const std::string& what);
+// The same order as Access 2.0 writes it: only the end of the accent stream
+// differs (docs/jet2-format.md, "Keys").
+void appendAccess20TextKey(ByteBuffer& key, const std::string& utf8, std::uint16_t codePage,
+                           bool ascending, const std::string& what);
 
 // Page 0 of a Jet 3 file, clear text (the caller applies the header mask).
 ByteBuffer jet3HeaderPage(std::uint16_t codePage, std::uint16_t sortOrder);

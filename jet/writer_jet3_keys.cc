@@ -8,6 +8,7 @@
 // A key is the inline bytes, then either 0x00 or, when some letter is
 // accented, a stream of nibbles: 0, per accented letter one placeholder 2 for
 // each "G" letter since the previous accented one and its accent code, 0.
+// Access 2.0 keys (Jet 2.0) end that stream on a whole byte and a 0x00 byte.
 #include <array>
 #include <cassert>
 #include <span>
@@ -84,6 +85,7 @@ const std::array<bool, 256>& countedCodes() {
 class Nibbles {
  public:
   bool empty() const { return count_ == 0; }
+  bool odd() const { return count_ % 2 == 1; }
   void add(std::uint8_t v) {
     if (count_ % 2 == 0) {
       bytes_.push_back(static_cast<std::uint8_t>(v << 4));
@@ -134,10 +136,9 @@ const std::array<Entry97, 256>& entries97() {
   return entries;
 }
 
-}  // namespace
-
-void appendGeneral97TextKey(ByteBuffer& key, const std::string& utf8, std::uint16_t codePage,
-                            bool ascending, const std::string& what) {
+// Access 2.0 ends the accent stream differently (see appendAccess20TextKey).
+void appendTextKey(ByteBuffer& key, const std::string& utf8, std::uint16_t codePage,
+                   bool ascending, const std::string& what, bool access20) {
   if (codePage != 1252) {
     throw unsupported(what, "Jet 3 text keys can only be written for code page 1252, not " +
                                 std::to_string(codePage));
@@ -170,13 +171,40 @@ void appendGeneral97TextKey(ByteBuffer& key, const std::string& utf8, std::uint1
   }
   if (accents.empty()) {
     key.push_back(0x00);
-  } else {
+  } else if (!access20) {
     accents.add(kNibbleBound);
     key.insert(key.end(), accents.bytes().begin(), accents.bytes().end());
+  } else {
+    // A whole number of bytes, then a 0x00 byte. A last code alone in its
+    // byte is joined by the placeholder of a letter that follows it, or,
+    // with none left, goes into the byte's low half.
+    ByteBuffer stream = accents.bytes();
+    if (accents.odd()) {
+      if (plainLetters > 0) {
+        accents.add(kNibblePlaceholder);
+        stream = accents.bytes();
+      } else {
+        stream.back() = static_cast<std::uint8_t>(stream.back() >> 4);
+      }
+    }
+    key.insert(key.end(), stream.begin(), stream.end());
+    key.push_back(0x00);
   }
   if (!ascending) {
     for (std::size_t i = from; i < key.size(); ++i) key[i] = static_cast<std::uint8_t>(~key[i]);
   }
+}
+
+}  // namespace
+
+void appendGeneral97TextKey(ByteBuffer& key, const std::string& utf8, std::uint16_t codePage,
+                            bool ascending, const std::string& what) {
+  appendTextKey(key, utf8, codePage, ascending, what, false);
+}
+
+void appendAccess20TextKey(ByteBuffer& key, const std::string& utf8, std::uint16_t codePage,
+                           bool ascending, const std::string& what) {
+  appendTextKey(key, utf8, codePage, ascending, what, true);
 }
 
 }  // namespace jet

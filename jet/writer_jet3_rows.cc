@@ -17,7 +17,7 @@ ByteBuffer encodeJet3Text(const std::string& utf8, std::uint16_t codePage, const
   const std::optional<std::string> bytes = encodeCodePage(utf8, codePage);
   if (!bytes) {
     throw unsupported(what, "the text holds a character that code page " + std::to_string(codePage) +
-                                " cannot hold, so a Jet 3 file cannot keep it");
+                                " cannot hold, so a file in that code page cannot keep it");
   }
   return ByteBuffer(bytes->begin(), bytes->end());
 }

@@ -365,12 +365,13 @@ TEST(CliUpgradeTargets, JetTwoTargetWritesJetTwoFiles) {
   EXPECT_EQ(readBytes(root / "three.mdb"), readBytes(jet3));
 }
 
-// Both files hold what Jet 2.0 cannot keep (an accented indexed name, a GUID column).
+// Both files hold what Jet 2.0 cannot keep (an indexed name with an umlaut, a GUID column).
 TEST(CliUpgradeTargets, OlderTargetsFailFileByFileAndLeaveTheSourcesAsTheyWere) {
+  const std::string umlauts = corpus::path("jet3-psc-nwind-trimmed.mdb");
   for (const std::string target : {"2.0"}) {
     QTemporaryDir tmp;
     const fs::path root = fs::path(tmp.path().toStdString());
-    copyIn(kJet2, root / "two.mdb");
+    copyIn(umlauts, root / "two.mdb");
     copyIn(kJet3, root / "sub" / "three.mdb");
     const CliRun run =
         runCli({"upgrade", "--mode", "export", "--to", target, "--json", root.string()});
@@ -381,7 +382,7 @@ TEST(CliUpgradeTargets, OlderTargetsFailFileByFileAndLeaveTheSourcesAsTheyWere) 
       EXPECT_NE(f["errorText"].text.find("Jet " + target), std::string::npos)
           << f["errorText"].text;
     }
-    EXPECT_EQ(readBytes(root / "two.mdb"), readBytes(kJet2));
+    EXPECT_EQ(readBytes(root / "two.mdb"), readBytes(umlauts));
     EXPECT_EQ(readBytes(root / "sub" / "three.mdb"), readBytes(kJet3));
     const fs::path dest = root / ("mdb_v" + std::string{target[0], '0'});
     EXPECT_TRUE(!fs::exists(dest) || fs::is_empty(dest)) << "no partial result in " << dest;
