@@ -293,6 +293,14 @@ int main(int argc, char** argv) {
         return 2;
       }
       to = *it;
+    } else if (a.starts_with("-")) {
+      std::fprintf(stderr,
+                   "usage: compact_bench [--generate MB] [--table-rows N] [--no-corpus] [--keep]\n"
+                   "                     [--frozen DIR] [--runs N] [--to 2.0|3.0|4.0] [FILE...]\n");
+      return a == "--help" ? 0 : 2;
+    } else if (!fs::is_regular_file(a)) {
+      std::fprintf(stderr, "compact_bench: '%s' is no file\n", a.c_str());
+      return 2;
     } else {
       files.push_back(a);
     }
