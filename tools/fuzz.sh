@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets with clang and runs one for a given time.
 # Seeds: the real files beside the project, the files our writer makes
 # (`jetlift-cli sample` and compactions of real files), page sets cut out of
-# both for the part targets (fuzz/fuzz_seeds.cc), and the kept regression
+# both for the part targets (fuzz/fuzz_seeds.cc), the property blobs of both
+# (Jet 3 "KKD" and Jet 4 "MR2" ones among them), and the kept regression
 # inputs. Crashing inputs land in build-fuzz/findings/TARGET; keep each as a
 # case under tests/jet/fuzz_cases/NAME (NAME: the target without _fuzzer).
 # Usage: tools/fuzz.sh TARGET SECONDS [extra libFuzzer flags]
@@ -20,7 +21,8 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build-fuzz -j2 --target "$target" fuzz_seeds jetlift-cli
 
 seeds=build-fuzz/seeds
-if [ ! -e "$seeds/done" ]; then
+# Cut again whenever the cutter has changed since the seeds were made.
+if [ ! "$seeds/done" -nt build-fuzz/fuzz/fuzz_seeds ]; then
   rm -rf "$seeds"
   mkdir -p "$seeds/writer/compacted" "$seeds/ini"
   build-fuzz/tools/jetlift-cli sample "$seeds/writer/sample" >/dev/null || true
@@ -51,11 +53,11 @@ inputs=()
 [ -d "$cases" ] && inputs+=("$cases")
 max_len=262144
 case "$name" in
-  open|property_blob)
+  open)
     max_len=131072
     [ -d "$corpus_dir" ] && inputs+=("$corpus_dir")
     inputs+=("$seeds/writer") ;;
-  schema|index|long_value) inputs+=("$seeds/parts/$name") ;;
+  property_blob|schema|index|long_value) inputs+=("$seeds/parts/$name") ;;
   ini) inputs+=("$seeds/ini"); max_len=4096 ;;
 esac
 work=build-fuzz/runs/$target
