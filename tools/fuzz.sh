@@ -21,16 +21,18 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build-fuzz -j2 --target "$target" fuzz_seeds jetlift-cli
 
 seeds=build-fuzz/seeds
-# Cut again whenever the cutter has changed since the seeds were made.
-if [ ! "$seeds/done" -nt build-fuzz/fuzz/fuzz_seeds ]; then
+# Made again whenever the cutter or this script changed since they were made.
+if [ ! "$seeds/done" -nt build-fuzz/fuzz/fuzz_seeds ] || [ "$0" -nt "$seeds/done" ]; then
   rm -rf "$seeds"
   mkdir -p "$seeds/writer/compacted" "$seeds/ini"
   build-fuzz/tools/jetlift-cli sample "$seeds/writer/sample" >/dev/null || true
   if [ -d "$corpus_dir" ]; then
     for f in jet2-sighor-hor_udep-vb3app.mdb jet3-jackcess-test-access97.mdb \
              jet3-jackcess-overflowTest-access97.mdb jet4-jackcess-indexTest-access2003.mdb \
-             jet4-jackcess-overflowTest-access2000.mdb jet4-address-database1.mdb; do
-      for to in 3.0 4.0; do
+             jet4-jackcess-overflowTest-access2000.mdb jet4-address-database1.mdb \
+             jet3-jackcess-compIndexTest-access97.mdb; do
+      # Jet 2.0 refuses most of these; the ones it takes give our Jet 2.0 pages.
+      for to in 2.0 3.0 4.0; do
         [ -f "$corpus_dir/$f" ] || continue
         build-fuzz/tools/jetlift-cli compact "$corpus_dir/$f" \
           "$seeds/writer/compacted/${f%.*}-to${to%.0}.mdb" --to "$to" >/dev/null 2>&1 || true
