@@ -10,6 +10,7 @@
 #   TARGET: open_fuzzer property_blob_fuzzer schema_fuzzer index_fuzzer
 #           long_value_fuzzer ini_fuzzer
 set -euo pipefail
+self=$(realpath "$0")
 cd "$(dirname "$0")/.."
 target=${1:?usage: tools/fuzz.sh TARGET SECONDS}
 seconds=${2:?usage: tools/fuzz.sh TARGET SECONDS}
@@ -22,7 +23,7 @@ cmake --build build-fuzz -j2 --target "$target" fuzz_seeds jetlift-cli
 
 seeds=build-fuzz/seeds
 # Made again whenever the cutter or this script changed since they were made.
-if [ ! "$seeds/done" -nt build-fuzz/fuzz/fuzz_seeds ] || [ "$0" -nt "$seeds/done" ]; then
+if [ ! "$seeds/done" -nt build-fuzz/fuzz/fuzz_seeds ] || [ "$self" -nt "$seeds/done" ]; then
   rm -rf "$seeds"
   mkdir -p "$seeds/writer/compacted" "$seeds/ini"
   build-fuzz/tools/jetlift-cli sample "$seeds/writer/sample" >/dev/null || true
