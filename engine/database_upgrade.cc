@@ -3,6 +3,8 @@
 #include <QFileInfo>
 
 #include "common/module1.h"
+#include "jet/check.h"
+#include "jet/error.h"
 #include "engine/database_verify.h"
 #include "engine/engine_error.h"
 #include "engine/file_ops.h"
@@ -67,6 +69,20 @@ QString DatabaseUpgrade::compactChecked(const QString& src, const QString& targe
     if (at == std::string::npos) throw;
     why.replace(at, named.size(), "'" + target.toStdString() + "'");
     throw EngineError(e.number(), why);
+  }
+  // Two independent proofs before anything is replaced: the pages hold together,
+  // and they hold what the source holds.
+  std::string unsound;
+  try {
+    const jet::CheckReport report = jet::checkDatabase(temp.path().toStdString());
+    if (!report.ok()) unsound = report.problems.front();
+  } catch (const jet::Error& e) {
+    unsound = e.what();
+  }
+  if (!unsound.empty()) {
+    throw FileError(kErrPathFileAccess, "The compacted copy of '" + src +
+                                            "' failed its consistency check: " +
+                                            QString::fromStdString(unsound));
   }
   const auto differences = databaseDifferences(src.toStdString(), temp.path().toStdString(), 1);
   if (!differences.empty()) {

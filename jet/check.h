@@ -1,4 +1,4 @@
-// checkDatabase: a consistency check of a Jet 3 or Jet 4 file, read page by page and
+// checkDatabase: a consistency check of a Jet file of any generation, read page by page and
 // independent of the writer: every page has one owner (a table's data,
 // definition, index or long values, a usage map) or is free in the global
 // map; row slots lie inside their page; long values decode; every index tree
@@ -6,6 +6,7 @@
 // each entry is the key the writer's encoder makes of that row (text under a
 // sort order the encoder lacks: order and one entry per row only, noted).
 // Jet 3 and Jet 4 share the walk; their offsets come from jet/layout/*.h.
+// Jet 1.x/2.0 files have their own walk (checkJet12Database).
 #pragma once
 
 #include <cstdint>
@@ -27,8 +28,8 @@ struct CheckReport {
   bool ok() const { return problems.empty(); }
 };
 
-// Throws jet::Error only when the file cannot be opened as a database at all
-// (or is not Jet 4); everything found inside it lands in the report.
+// Throws jet::Error only when the file cannot be opened as a database at all;
+// everything found inside it lands in the report.
 CheckReport checkDatabase(const std::string& path);
 // The same for Jet 1.x/2.0 files (jet/check_jet12.cc); checkDatabase calls it.
 CheckReport checkJet12Database(const std::string& path);

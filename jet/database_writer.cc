@@ -12,6 +12,7 @@
 #include "jet/layout/jet4_write.h"
 #include "jet/rc4.h"
 #include "jet/text.h"
+#include "jet/vector_cursor.h"
 #include "jet/writer_bytes.h"
 #include "jet/writer_index.h"
 #include "jet/writer_jet2.h"
@@ -69,20 +70,6 @@ bool isFixedType(ColumnType t) { return fixedLength(t) != 0; }
 bool isKnownType(ColumnType t) {
   return isFixedType(t) || t == ColumnType::Binary || t == ColumnType::Text || isLongValue(t);
 }
-
-class VectorCursor : public RowCursor {
- public:
-  explicit VectorCursor(const std::vector<Row>& rows) : rows_(rows) {}
-  bool next(Row& row) override {
-    if (at_ >= rows_.size()) return false;
-    row = rows_[at_++];
-    return true;
-  }
-
- private:
-  const std::vector<Row>& rows_;
-  std::size_t at_ = 0;
-};
 
 Value textOrNull(const std::string& s) { return s.empty() ? Value{} : Value{s}; }
 Value bytesOrNull(const Bytes& b) { return b.empty() ? Value{} : Value{b}; }

@@ -10,6 +10,7 @@
 #include "jet/error.h"
 #include "jet/layout/jet2_write.h"
 #include "jet/text.h"
+#include "jet/vector_cursor.h"
 #include "jet/writer_jet2_table.h"
 #include "jet/writer_jet3.h"
 #include "jet/writer_keys.h"
@@ -447,20 +448,6 @@ Jet2Table Jet2Writer::State::writeTable(std::uint32_t tdef, const TableDef& def,
 }
 
 namespace {
-
-class VectorCursor : public RowCursor {
- public:
-  explicit VectorCursor(const std::vector<Row>& rows) : rows_(rows) {}
-  bool next(Row& row) override {
-    if (at_ >= rows_.size()) return false;
-    row = rows_[at_++];
-    return true;
-  }
-
- private:
-  const std::vector<Row>& rows_;
-  std::size_t at_ = 0;
-};
 
 std::vector<IndexPlan> systemPlans(std::uint32_t tdef) {
   std::vector<IndexPlan> out;

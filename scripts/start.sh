@@ -7,10 +7,5 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
 ini=build/app/jetlift.ini
-if [ ! -e "$ini" ]; then
-  sample="$(pwd)/build/sample"
-  build/tools/jetlift-cli sample "$sample" || true   # versions the writer cannot make yet are skipped
-  printf '[general]\r\nSource=%s\r\nDestination=%s/mdb_v40\r\nMethod=1\r\nJet=4\r\n' \
-    "$sample" "$sample" > "$ini"
-fi
+[ -e "$ini" ] || scripts/first-start.sh "$(pwd)/build/sample" "$ini"
 exec build/app/jetlift "$@"

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Walks through the real window as a new user would, under a virtual X server,
-# and saves a picture of every step into docs/ (walkthrough-*.png). The sample
-# databases are copies of corpus files in /tmp/jetlift-demo, made afresh each run.
+# and saves a picture of every step into docs/ (walkthrough-*.png). It starts
+# from what a first start prepares (scripts/first-start.sh), made afresh in
+# /tmp/jetlift-demo each run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-[ -x build/tests/gui/window_walkthrough ] || cmake --build build -j2 --target window_walkthrough
+cmake --build build -j2 --target window_walkthrough jetlift-cli
 demo=/tmp/jetlift-demo
+rm -rf "$demo"
+scripts/first-start.sh "$demo/databases" "$demo/settings/jetlift.ini"
 shots="$(mktemp -d)"
 trap 'rm -rf "$shots"' EXIT
 mkdir -p "$shots/runtime" && chmod 700 "$shots/runtime"

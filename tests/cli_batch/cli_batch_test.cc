@@ -452,4 +452,25 @@ TEST(CliVerify, MaxLimitsTheNumberOfLines) {
   EXPECT_EQ(std::count(child.out.begin(), child.out.end(), '\n'), 2) << child.out;
 }
 
+TEST(CliSample, WritesEveryVersionButKeepsAnyFileOfTheSameName) {
+  QTemporaryDir tmp;
+  const fs::path root = tmp.path().toStdString();
+  writeBytes(root / "sales.mdb", "the user's own sales database");
+  copyIn(kJet3, root / "archive" / "staff.mdb");
+  const CliRun run = runCli({"sample", root.string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(readBytes(root / "sales.mdb"), "the user's own sales database");
+  EXPECT_EQ(readBytes(root / "archive" / "staff.mdb"), readBytes(kJet3));
+  EXPECT_NE(run.out.find((root / "sales.mdb").string() + "\tkept"), std::string::npos) << run.out;
+  std::map<std::string, std::string> versions;
+  for (const char* name : {"archive/INVENTORY.MDB", "contacts.mdb", "current.mdb"}) {
+    versions[name] = jet::Database::open((root / name).string())->versionText();
+  }
+  EXPECT_EQ(versions, (std::map<std::string, std::string>{
+                          {"archive/INVENTORY.MDB", "2.0"}, {"contacts.mdb", "3.0"},
+                          {"current.mdb", "4.0"}}));
+  EXPECT_TRUE(fs::exists(root / "damaged.mdb"));
+  EXPECT_TRUE(fs::exists(root / "notes.mdb"));
+}
+
 }  // namespace

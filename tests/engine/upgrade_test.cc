@@ -23,6 +23,9 @@ class CopyingEngine : public engine::DBEngine {
  public:
   bool failCompaction = false;
   bool writePartialThenFail = false;
+  // Copies, then flips one key byte in an index leaf of kJet3 (page 32): the
+  // values stay equal, only a page-level check can tell.
+  bool damageIndexKey = false;
   int compactions = 0;
   void CompactDatabase(const std::string& src, const std::string& dst, long) override {
     ++compactions;
@@ -36,6 +39,17 @@ class CopyingEngine : public engine::DBEngine {
     }
     if (failCompaction) fail(3049, "'" + src + "' is damaged.");
     QFile::copy(QString::fromStdString(src), QString::fromStdString(dst));
+    if (damageIndexKey) {
+      QFile f(QString::fromStdString(dst));
+      f.setPermissions(f.permissions() | QFileDevice::WriteOwner);
+      f.open(QIODevice::ReadWrite);
+      const qint64 at = 32 * 2048 + 0x100;
+      f.seek(at);
+      char byte = f.read(1).at(0);
+      byte ^= 0x01;
+      f.seek(at);
+      f.write(&byte, 1);
+    }
   }
 };
 
@@ -139,6 +153,25 @@ TEST_F(Upgrade, FailedCompactionInSaveAsLeavesSourceAndBackupWhole) {
   EXPECT_EQ(readAll(dest + "/sales.mdb"), before);
   EXPECT_EQ(readAll(dest + "/sales_A.mdb"), before);
   EXPECT_EQ(filesIn(tmp.path()), QStringList{"sales.mdb"});
+}
+
+TEST_F(Upgrade, ACompactionThatFailsItsConsistencyCheckReplacesNothing) {
+  const QString path = tmp.copyIn(kJet3, "sales.mdb");
+  const QByteArray before = readAll(path);
+  const QString dest = tmp.file("mdb_v40");
+  engine.damageIndexKey = true;
+  EXPECT_FALSE(run(path, engine::kModeSaveAs, tmp.file("mdb_original")));
+  EXPECT_EQ(readAll(path), before);
+  EXPECT_EQ(readAll(tmp.file("mdb_original") + "/sales.mdb"), before);
+  ASSERT_EQ(channels.errors, QStringList{"UpgradeDatabase: " + path});
+  EXPECT_TRUE(channels.errorDetails.front().description.contains("failed its consistency check"))
+      << channels.errorDetails.front().description.toStdString();
+  EXPECT_FALSE(channels.trace.contains("--delete original: " + path));
+  tmp.write("mdb_v40/sales.mdb", "old export");
+  EXPECT_FALSE(run(path, engine::kModeExport, dest));
+  EXPECT_EQ(readAll(dest + "/sales.mdb"), "old export");
+  EXPECT_EQ(filesIn(dest), QStringList{"sales.mdb"});
+  EXPECT_EQ(filesIn(tmp.path()), (QStringList{"sales.mdb"}));
 }
 
 TEST_F(Upgrade, ExportReplacesAnExistingFileOnlyWithACompleteResult) {

@@ -96,18 +96,16 @@ QString textOf(QWidget* w) {
 
 }  // namespace
 
-class ControlInventory : public QObject {
-  Q_OBJECT
- private:
+// A fresh window per test, its message boxes recorded; a modal dialog that
+// would block fails the test instead.
+class OpenWindow {
+ protected:
   std::unique_ptr<ModalGuard> guard_;
   std::unique_ptr<QTemporaryDir> dir_;
   RecordingNotifier boxes_;
   std::unique_ptr<frm_Upgrade> window_;
 
-  QWidget* control(const QString& name) { return window_->findChild<QWidget*>(name); }
-
- private slots:
-  void init() {
+  void openWindow() {
     guard_ = std::make_unique<ModalGuard>();
     dir_ = std::make_unique<QTemporaryDir>();
     boxes_ = RecordingNotifier();
@@ -115,12 +113,22 @@ class ControlInventory : public QObject {
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   }
-  void cleanup() {
+  void closeWindow() {
     window_.reset();
     dir_.reset();
     QVERIFY2(guard_->caught().isEmpty(), qPrintable(guard_->caught().join("; ")));
     guard_.reset();
   }
+};
+
+class ControlInventory : public QObject, OpenWindow {
+  Q_OBJECT
+ private:
+  QWidget* control(const QString& name) { return window_->findChild<QWidget*>(name); }
+
+ private slots:
+  void init() { openWindow(); }
+  void cleanup() { closeWindow(); }
 
   void everyControlHasItsNameKindAndContainer() {
     for (const DesignControl& c : design()) {
@@ -295,29 +303,11 @@ class ControlInventory : public QObject {
 };
 
 // The window's own events: version box, closing, and the diagnostics it wires.
-class WindowEvents : public QObject {
+class WindowEvents : public QObject, OpenWindow {
   Q_OBJECT
- private:
-  std::unique_ptr<ModalGuard> guard_;
-  std::unique_ptr<QTemporaryDir> dir_;
-  RecordingNotifier boxes_;
-  std::unique_ptr<frm_Upgrade> window_;
-
  private slots:
-  void init() {
-    guard_ = std::make_unique<ModalGuard>();
-    dir_ = std::make_unique<QTemporaryDir>();
-    boxes_ = RecordingNotifier();
-    window_ = std::make_unique<frm_Upgrade>(WindowServices{&boxes_, dir_->path(), {}});
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-  }
-  void cleanup() {
-    window_.reset();
-    dir_.reset();
-    QVERIFY2(guard_->caught().isEmpty(), qPrintable(guard_->caught().join("; ")));
-    guard_.reset();
-  }
+  void init() { openWindow(); }
+  void cleanup() { closeWindow(); }
 
   void theVersionBoxShowsTitleAndPlainVersion() {
     window_->findChild<QAction*>("mnu_Help(0)")->trigger();

@@ -124,15 +124,15 @@ TEST(CompactCheck, TheCommandExitsOneForADamagedFileAndNamesThePage) {
   const std::string out = compacted(dir, "jet3-mdbtestdata-nwind.mdb");
   const std::uint32_t page = firstDataPage(out, indexedTable(out));
   const auto whole =
-      writer_test::run(std::string("'") + JETLIFT_CLI + "' check " + writer_test::shellQuote(out));
+      writer_test::run(writer_test::cliCommand("check " + writer_test::shellQuote(out)));
   EXPECT_EQ(WEXITSTATUS(whole.status), 0) << whole.out;
   poke(out, page * kPage + 15, 0x1F);
   poke(out, page * kPage + 14, 0xF0);
   const auto damaged =
-      writer_test::run(std::string("'") + JETLIFT_CLI + "' check " + writer_test::shellQuote(out));
+      writer_test::run(writer_test::cliCommand("check " + writer_test::shellQuote(out)));
   EXPECT_EQ(WEXITSTATUS(damaged.status), 1);
   EXPECT_NE(damaged.out.find("page " + std::to_string(page)), std::string::npos) << damaged.out;
-  const auto usage = writer_test::run(std::string("'") + JETLIFT_CLI + "' check");
+  const auto usage = writer_test::run(writer_test::cliCommand("check"));
   EXPECT_EQ(WEXITSTATUS(usage.status), 2);
 }
 

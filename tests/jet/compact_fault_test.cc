@@ -23,15 +23,11 @@
 namespace {
 
 using namespace jet;
+using writer_test::fileBytes;
 using writer_test::Scratch;
 namespace fs = std::filesystem;
 
 const char* const kSource = "jet3-mdbtestdata-nwind.mdb";
-
-std::vector<char> bytesOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<char>(std::istreambuf_iterator<char>(in), {});
-}
 
 std::vector<std::string> filesIn(const std::string& folder) {
   std::vector<std::string> out;
@@ -75,7 +71,7 @@ void compactReporting(const std::string& src, const std::string& dst, int fd) {
 TEST(CompactFaults, AKilledCompactionLeavesTheSourceAndNoPartialDestination) {
   Scratch dir;
   const std::string src = corpus::path(kSource);
-  const std::vector<char> original = bytesOf(src);
+  const std::string original = fileBytes(src);
   const std::string dst = dir.file("killed.mdb");
   // One clean run sets the range the kill moments are drawn from.
   const auto t0 = std::chrono::steady_clock::now();
@@ -100,7 +96,7 @@ TEST(CompactFaults, AKilledCompactionLeavesTheSourceAndNoPartialDestination) {
     ::kill(pid, SIGKILL);
     int status = 0;
     ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(bytesOf(src) == original) << "kill " << kill << " changed the source";
+    EXPECT_TRUE(fileBytes(src) == original) << "kill " << kill << " changed the source";
     if (fs::exists(dst)) {
       ++whole;
       const CheckReport r = checkDatabase(dst);
@@ -177,7 +173,7 @@ TEST(CompactFaults, AnExistingDestinationIsRefusedAndKept) {
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), kErrDestinationExists);
   }
-  EXPECT_EQ(bytesOf(dst), (std::vector<char>{'k', 'e', 'e', 'p'}));
+  EXPECT_EQ(fileBytes(dst), "keep");
 }
 
 }  // namespace

@@ -13,15 +13,10 @@
 namespace {
 
 using namespace jet;
+using writer_test::cli;
 using writer_test::Scratch;
 
 const char* const kDeleted = "jet4-jackcess-delTest-access2000.mdb";
-
-std::string cli(const std::string& args) {
-  const auto r = writer_test::run(std::string("'") + JETLIFT_CLI + "' " + args);
-  EXPECT_EQ(WEXITSTATUS(r.status), 0) << args << ": " << r.out;
-  return r.out;
-}
 
 class SameVersion : public ::testing::TestWithParam<long> {};
 

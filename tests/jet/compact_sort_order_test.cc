@@ -23,6 +23,7 @@
 namespace {
 
 using namespace jet;
+using writer_test::cli;
 using writer_test::Scratch;
 using writer_test::shellQuote;
 
@@ -66,12 +67,6 @@ std::map<std::string, std::vector<std::string>> foreignOrderEntries(const std::s
   return out;
 }
 
-std::string cliOut(const std::string& args) {
-  const auto r = writer_test::run(std::string("'") + JETLIFT_CLI + "' " + args);
-  EXPECT_EQ(WEXITSTATUS(r.status), 0) << args << ": " << r.out;
-  return r.out;
-}
-
 struct SortedSource {
   const char* file;
   std::uint16_t sortOrder;
@@ -113,7 +108,7 @@ TEST_P(ForeignSortOrder, TheResultPassesTheCheckWithANoteForThoseIndexes) {
 }
 
 TEST_P(ForeignSortOrder, OurDumpOfTheResultEqualsTheSources) {
-  EXPECT_EQ(cliOut("dump " + shellQuote(dst_)), cliOut("dump " + shellQuote(src_)));
+  EXPECT_EQ(cli("dump " + shellQuote(dst_)), cli("dump " + shellQuote(src_)));
 }
 
 TEST_P(ForeignSortOrder, MdbtoolsAndMdbReaderReadTheSameRows) {
@@ -153,32 +148,15 @@ INSTANTIATE_TEST_SUITE_P(
                       SortedSource{"jet3-psc-smozgur-beginners2-data.mdb", 1055},
                       SortedSource{"jet3-psc-smozgur-dbapp-data.mdb", 1055}));
 
-// The error of a compaction that must not happen, and nothing left behind.
-std::string refusal(const std::string& source, long version) {
-  Scratch dir;
-  const std::string dst = dir.file("out.mdb");
-  std::string message;
-  try {
-    compactDatabase(corpus::path(source), dst, version);
-    ADD_FAILURE() << source << " was compacted";
-  } catch (const Error& e) {
-    message = e.what();
-  }
-  for (const auto& f : std::filesystem::directory_iterator(dir.file(""))) {
-    ADD_FAILURE() << "left behind: " << f.path();
-  }
-  return message;
-}
-
 TEST(ForeignSortOrderRefusals, TurkishJet3TextCannotBecomeJet4KeysAndTheErrorSaysWhere) {
-  const std::string m = refusal("jet3-psc-smozgur-dbapp-data.mdb", kCompactJet40);
+  const std::string m = writer_test::compactionRefusal("jet3-psc-smozgur-dbapp-data.mdb", kCompactJet40);
   EXPECT_NE(m.find("table 'MSysModules2'"), std::string::npos) << m;
   EXPECT_NE(m.find("column 'Name'"), std::string::npos) << m;
   EXPECT_NE(m.find("sort order 1055"), std::string::npos) << m;
 }
 
 TEST(ForeignSortOrderRefusals, JapaneseJet4TextCannotBecomeJet3KeysAndTheErrorSaysWhere) {
-  const std::string m = refusal("jet4-address-database1.mdb", kCompactJet30);
+  const std::string m = writer_test::compactionRefusal("jet4-address-database1.mdb", kCompactJet30);
   EXPECT_NE(m.find("table 'address'"), std::string::npos) << m;
   EXPECT_NE(m.find("column '\xE9\x9B\xBB\xE8\xA9\xB1\xE7\x95\xAA\xE5\x8F\xB7'"), std::string::npos) << m;
   EXPECT_NE(m.find("sort order 1041"), std::string::npos) << m;

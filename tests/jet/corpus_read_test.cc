@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 
@@ -32,6 +33,17 @@ std::unique_ptr<jet::Database> openOrSkip(const corpus::Entry& e) {
   }
 }
 
+// Calls `visit` with every Jet 3/4 corpus file that opens (the file's name in
+// the failure trace), passing over those with a database password.
+void forEachReadable(const std::function<void(jet::Database&)>& visit) {
+  for (const auto& e : corpus::manifest()) {
+    if (!readable(e)) continue;
+    SCOPED_TRACE(e.name);
+    const auto db = openOrSkip(e);
+    if (db) visit(*db);
+  }
+}
+
 std::size_t userTableCount(const jet::Database& db) {
   const auto tables = db.tables();
   return static_cast<std::size_t>(std::count_if(tables.begin(), tables.end(), [](const auto& t) {
@@ -41,37 +53,29 @@ std::size_t userTableCount(const jet::Database& db) {
 
 TEST(CorpusRead, EveryTableOfEveryFileReadsToTheEnd) {
   int files = 0;
-  for (const auto& e : corpus::manifest()) {
-    if (!readable(e)) continue;
-    SCOPED_TRACE(e.name);
-    const auto db = openOrSkip(e);
-    if (!db) continue;
+  forEachReadable([&](jet::Database& db) {
     ++files;
-    for (const auto& t : db->tables()) {
+    for (const auto& t : db.tables()) {
       if (!t.isLocalTable()) continue;
       SCOPED_TRACE(t.name);
-      const jet::TableDef def = db->tableDef(t);
-      const auto rows = db->rows(def);
+      const jet::TableDef def = db.tableDef(t);
+      const auto rows = db.rows(def);
       jet::Row row;
       while (rows->next(row)) ASSERT_EQ(row.size(), def.columns.size());
     }
-  }
+  });
   EXPECT_GT(files, 70);
 }
 
 TEST(CorpusRead, CatalogStartsWithTheSystemTablesAndFindsMSysObjects) {
-  for (const auto& e : corpus::manifest()) {
-    if (!readable(e)) continue;
-    SCOPED_TRACE(e.name);
-    const auto db = openOrSkip(e);
-    if (!db) continue;
-    const jet::CatalogEntry& objects = db->tableEntry("MSysObjects");
+  forEachReadable([&](jet::Database& db) {
+    const jet::CatalogEntry& objects = db.tableEntry("MSysObjects");
     EXPECT_EQ(objects.definitionPage(), 2u);
     EXPECT_NE(objects.attributes(), 0);
-    const jet::TableDef def = db->tableDef(objects);
+    const jet::TableDef def = db.tableDef(objects);
     EXPECT_NE(def.column("Name"), nullptr);
     EXPECT_TRUE(def.systemTable);
-  }
+  });
 }
 
 TEST(CorpusRead, UserTableCountMatchesTheManifest) {
@@ -100,24 +104,20 @@ TEST(CorpusRead, UserTableCountMatchesTheManifest) {
 // nulls holds every row exactly once.
 TEST(CorpusRead, EveryIndexCoversItsTablesRows) {
   int indexes = 0;
-  for (const auto& e : corpus::manifest()) {
-    if (!readable(e)) continue;
-    SCOPED_TRACE(e.name);
-    const auto db = openOrSkip(e);
-    if (!db) continue;
-    for (const auto& t : db->tables()) {
+  forEachReadable([&](jet::Database& db) {
+    for (const auto& t : db.tables()) {
       if (!t.isLocalTable()) continue;
       SCOPED_TRACE(t.name);
-      const jet::TableDef def = db->tableDef(t);
+      const jet::TableDef def = db.tableDef(t);
       if (def.physicalIndexes.empty()) continue;
       std::multiset<std::uint32_t> rows;
-      jet::TableScan scan(db->file(), def);
+      jet::TableScan scan(db.file(), def);
       jet::Row row;
       while (scan.next(row)) rows.insert(scan.rowPointer());
       for (std::size_t i = 0; i < def.physicalIndexes.size(); ++i) {
         SCOPED_TRACE("physical index " + std::to_string(i));
         const jet::PhysicalIndex& p = def.physicalIndexes[i];
-        jet::IndexWalker walker(db->file(), def, p);
+        jet::IndexWalker walker(db.file(), def, p);
         std::multiset<std::uint32_t> entries;
         jet::IndexPageEntry entry;
         while (walker.next(entry)) {
@@ -128,25 +128,21 @@ TEST(CorpusRead, EveryIndexCoversItsTablesRows) {
         ++indexes;
       }
     }
-  }
+  });
   EXPECT_GT(indexes, 100);
 }
 
 TEST(CorpusRead, RelationshipsNameExistingTablesAndColumns) {
   int seen = 0;
-  for (const auto& e : corpus::manifest()) {
-    if (!readable(e)) continue;
-    SCOPED_TRACE(e.name);
-    const auto db = openOrSkip(e);
-    if (!db) continue;
-    for (const auto& r : db->relationships()) {
+  forEachReadable([&](jet::Database& db) {
+    for (const auto& r : db.relationships()) {
       SCOPED_TRACE(r.name);
       ASSERT_EQ(r.columns.size(), r.referencedColumns.size());
       ASSERT_FALSE(r.columns.empty());
       const auto present = [&](const std::string& table, const std::string& column) {
-        for (const auto& t : db->tables()) {
+        for (const auto& t : db.tables()) {
           if (t.isLocalTable() && jet::equalsIgnoreCase(t.name, table)) {
-            return db->tableDef(t).column(column) != nullptr;
+            return db.tableDef(t).column(column) != nullptr;
           }
         }
         return true;  // a linked table: its columns live elsewhere
@@ -157,28 +153,24 @@ TEST(CorpusRead, RelationshipsNameExistingTablesAndColumns) {
       }
       ++seen;
     }
-  }
+  });
   EXPECT_GT(seen, 20);
 }
 
 // Every named property map of a table is one of its columns.
 TEST(CorpusRead, ColumnPropertyMapsNameColumnsOfTheirTable) {
   int maps = 0;
-  for (const auto& e : corpus::manifest()) {
-    if (!readable(e)) continue;
-    SCOPED_TRACE(e.name);
-    const auto db = openOrSkip(e);
-    if (!db) continue;
-    for (const auto& t : db->tables()) {
+  forEachReadable([&](jet::Database& db) {
+    for (const auto& t : db.tables()) {
       if (!t.isLocalTable() || t.attributes() != 0) continue;
-      const jet::TableDef def = db->tableDef(t);
-      for (const auto& m : db->properties(t)) {
+      const jet::TableDef def = db.tableDef(t);
+      for (const auto& m : db.properties(t)) {
         if (m.name.empty()) continue;
         EXPECT_NE(def.column(m.name), nullptr) << t.name << ": " << m.name;
         ++maps;
       }
     }
-  }
+  });
   EXPECT_GT(maps, 100);
 }
 
@@ -198,18 +190,14 @@ TEST(CorpusRead, DatabasePropertiesCarryTheAccessVersion) {
 
 TEST(CorpusRead, EveryQueryHasItsRowsAndRebuildsToSql) {
   int queries = 0;
-  for (const auto& e : corpus::manifest()) {
-    if (!readable(e)) continue;
-    SCOPED_TRACE(e.name);
-    const auto db = openOrSkip(e);
-    if (!db) continue;
-    for (const auto& q : db->queries()) {
+  forEachReadable([&](jet::Database& db) {
+    for (const auto& q : db.queries()) {
       SCOPED_TRACE(q.name);
       EXPECT_FALSE(q.rows.empty());
       EXPECT_GT(q.sql().size(), 1u);
       ++queries;
     }
-  }
+  });
   EXPECT_GT(queries, 50);
 }
 

@@ -21,13 +21,9 @@ namespace {
 using namespace jet;
 using fault_test::Call;
 using fault_test::FailingOutput;
+using writer_test::fileBytes;
 using writer_test::Scratch;
 namespace fs = std::filesystem;
-
-std::vector<char> bytesOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<char>(std::istreambuf_iterator<char>(in), {});
-}
 
 std::vector<std::string> filesIn(const std::string& folder) {
   std::vector<std::string> out;
@@ -48,7 +44,7 @@ TEST_P(CompactionUnderFaults, EveryFailedCallLeavesTheSourceWholeAndNothingAtThe
   Scratch dir;
   const std::string src = corpus::path(GetParam().source);
   const long code = GetParam().code;
-  const std::vector<char> original = bytesOf(src);
+  const std::string original = fileBytes(src);
   const std::string dst = dir.file("out.mdb");
   long total = 0;
   {
@@ -94,7 +90,7 @@ TEST_P(CompactionUnderFaults, EveryFailedCallLeavesTheSourceWholeAndNothingAtThe
     ++failedKinds[fault_test::callName(failed)];
     const std::string where = "failing call " + std::to_string(n) + " (" +
                               fault_test::callName(failed) + ")";
-    EXPECT_TRUE(bytesOf(src) == original) << where << " changed the source";
+    EXPECT_TRUE(fileBytes(src) == original) << where << " changed the source";
     if (failed == Call::FolderFlush) {
       // The file is complete and linked before the folder is flushed.
       EXPECT_EQ(message, "") << where;

@@ -148,8 +148,7 @@ TEST(WriterIndex, ABoundedKeyBudgetWritesTheSameFile) {
     GeneratedRows rows(20000, indexedRow);
     w.addTable(indexedTable(), rows);
     w.finish();
-    std::ifstream in(dir.file(name), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return fileBytes(dir.file(name));
   };
   const std::string inMemory = write("memory.mdb", 256u << 20);
   const std::string spilled = write("spilled.mdb", 64u << 10);

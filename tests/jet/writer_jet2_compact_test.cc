@@ -23,28 +23,13 @@
 namespace {
 
 using namespace jet;
+using writer_test::dumpWithoutVersion;
 using writer_test::Scratch;
 using writer_test::shellQuote;
 
 const char* const kAccessMade[] = {"jet2-sighor-hor_udep-vb3app.mdb",
                                    "jet2-access20-dbstructwizard-wzstruc2.mda",
                                    "jet2-crystalreports-craze-sample.mdb"};
-
-std::string cli(const std::string& args) {
-  const auto r = writer_test::run(std::string("'") + JETLIFT_CLI + "' " + args);
-  EXPECT_EQ(WEXITSTATUS(r.status), 0) << args << ": " << r.out;
-  return r.out;
-}
-
-// Our dump without its "version" line, which is meant to change.
-std::string dumpWithoutVersion(const std::string& file) {
-  std::stringstream in(cli("dump " + shellQuote(file)));
-  std::string line, out;
-  while (std::getline(in, line)) {
-    if (line.find("\"version\"") == std::string::npos) out += line + "\n";
-  }
-  return out;
-}
 
 std::vector<std::uint8_t> fileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -277,22 +262,8 @@ TEST_F(Jet2Structure, SystemObjectsAreTheOnesAccessMade) {
 
 // --- refusals -------------------------------------------------------------
 
-// The compaction's error, and that it left nothing at the destination.
 std::string refusal(const std::string& source) {
-  Scratch dir;
-  const std::string dst = dir.file("j2.mdb");
-  std::string message;
-  try {
-    compactDatabase(corpus::path(source), dst, kCompactJet20);
-    ADD_FAILURE() << source << " was compacted to Jet 2.0";
-  } catch (const Error& e) {
-    message = e.what();
-  }
-  for (const auto& f :
-       std::filesystem::directory_iterator(std::filesystem::path(dst).parent_path())) {
-    ADD_FAILURE() << "left behind: " << f.path();
-  }
-  return message;
+  return writer_test::compactionRefusal(source, kCompactJet20);
 }
 
 void expectAll(const std::string& m, std::initializer_list<const char*> parts) {

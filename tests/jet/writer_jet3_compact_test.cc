@@ -18,24 +18,9 @@
 namespace {
 
 using namespace jet;
+using writer_test::dumpWithoutVersion;
 using writer_test::Scratch;
 using writer_test::shellQuote;
-
-std::string cli(const std::string& args) {
-  const auto r = writer_test::run(std::string("'") + JETLIFT_CLI + "' " + args);
-  EXPECT_EQ(WEXITSTATUS(r.status), 0) << args << ": " << r.out;
-  return r.out;
-}
-
-// Our dump without its "version" line, which is meant to change.
-std::string dumpWithoutVersion(const std::string& file) {
-  std::stringstream in(cli("dump " + shellQuote(file)));
-  std::string line, out;
-  while (std::getline(in, line)) {
-    if (line.find("\"version\"") == std::string::npos) out += line + "\n";
-  }
-  return out;
-}
 
 class ToJet3 : public ::testing::TestWithParam<const char*> {};
 
@@ -57,8 +42,7 @@ TEST_P(ToJet3, TheResultPassesTheCheckWithEveryKeyReMade) {
   EXPECT_TRUE(r.ok()) << problems;
   EXPECT_GT(r.indexEntries, 0u);
   EXPECT_EQ(r.unverifiedKeys, 0u);
-  const auto cli = writer_test::run(std::string("'") + JETLIFT_CLI + "' check " + shellQuote(dst));
-  EXPECT_EQ(WEXITSTATUS(cli.status), 0) << cli.out;
+  writer_test::cli("check " + shellQuote(dst));
 }
 
 TEST_P(ToJet3, MdbtoolsCallItJet3AndExportTheSameRows) {
@@ -148,22 +132,8 @@ TEST(Jet3Check, EveryJet3ResultOfTheCorpusPassesTheCheck) {
   RecordProperty("jet3_results_checked", static_cast<int>(compacted));
 }
 
-// The compaction's error, and that it left nothing at the destination.
 std::string refusal(const std::string& source) {
-  Scratch dir;
-  const std::string dst = dir.file("j3.mdb");
-  std::string message;
-  try {
-    compactDatabase(corpus::path(source), dst, kCompactJet30);
-    ADD_FAILURE() << source << " was compacted to Jet 3";
-  } catch (const Error& e) {
-    message = e.what();
-  }
-  EXPECT_FALSE(std::filesystem::exists(dst));
-  for (const auto& f : std::filesystem::directory_iterator(std::filesystem::path(dst).parent_path())) {
-    ADD_FAILURE() << "left behind: " << f.path();
-  }
-  return message;
+  return writer_test::compactionRefusal(source, kCompactJet30);
 }
 
 TEST(Jet3Refusals, ADecimalColumnFailsNamingTableAndColumn) {

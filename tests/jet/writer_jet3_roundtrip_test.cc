@@ -17,19 +17,14 @@
 namespace {
 
 using namespace jet;
+using writer_test::cli;
 using writer_test::Scratch;
 using writer_test::shellQuote;
-
-std::string cliOut(const std::string& args) {
-  const auto r = writer_test::run(std::string("'") + JETLIFT_CLI + "' " + args);
-  EXPECT_EQ(WEXITSTATUS(r.status), 0) << args << ": " << r.out;
-  return r.out;
-}
 
 // Our dump of every table of `source` but the four catalog tables the writer
 // makes anew (ids change there), taken from `file`, without the version field.
 std::string dumpAll(const std::string& source, const std::string& file) {
-  std::stringstream in(cliOut("tables --all " + shellQuote(source)));
+  std::stringstream in(cli("tables --all " + shellQuote(source)));
   std::string line, names;
   while (std::getline(in, line)) {
     const std::string name = line.substr(0, line.find('\t'));
@@ -38,7 +33,7 @@ std::string dumpAll(const std::string& source, const std::string& file) {
     }
     names += " " + shellQuote(name);
   }
-  std::string out = cliOut("dump " + shellQuote(file) + names);
+  std::string out = cli("dump " + shellQuote(file) + names);
   const std::size_t at = out.find("\"version\":\"");
   if (at != std::string::npos) out.erase(at, out.find(',', at) + 1 - at);
   return out;

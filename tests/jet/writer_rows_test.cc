@@ -13,11 +13,6 @@ namespace {
 using namespace jet;
 using namespace writer_test;
 
-std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TableDef allTypes() {
   TableDef t;
   t.name = "AllTypes";
@@ -56,16 +51,20 @@ std::vector<Row> allTypeRows() {
   };
 }
 
+// AllTypes and its rows, written as a Jet 4 file in `dir`.
+std::string writeAllTypes(const Scratch& dir) {
+  const std::string path = dir.file("types.mdb");
+  DatabaseWriter w(path);
+  Rows rows(allTypeRows());
+  w.addTable(allTypes(), rows);
+  w.finish();
+  return path;
+}
+
 TEST(WriterRows, EveryColumnTypeReadsBackInMdbReader) {
   SKIP_WITHOUT_MDB_READER();
   Scratch dir;
-  const std::string path = dir.file("types.mdb");
-  {
-    DatabaseWriter w(path);
-    Rows rows(allTypeRows());
-    w.addTable(allTypes(), rows);
-    w.finish();
-  }
+  const std::string path = writeAllTypes(dir);
   const std::vector<std::string> expected = {
       "table AllTypes 3",
       "columns Yes:boolean B:byte I:integer L:long C:currency S:float D:double T:datetime "
@@ -83,13 +82,7 @@ TEST(WriterRows, EveryColumnTypeReadsBackInMdbReader) {
 TEST(WriterRows, EveryColumnTypeReadsBackInMdbExport) {
   SKIP_WITHOUT_MDBTOOLS();
   Scratch dir;
-  const std::string path = dir.file("types.mdb");
-  {
-    DatabaseWriter w(path);
-    Rows rows(allTypeRows());
-    w.addTable(allTypes(), rows);
-    w.finish();
-  }
+  const std::string path = writeAllTypes(dir);
   const Output r = run("mdb-export -T '%Y-%m-%d %H:%M:%S' " + shellQuote(path) + " AllTypes");
   std::stringstream lines(r.out);
   std::string header, first, second;

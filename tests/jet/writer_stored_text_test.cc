@@ -13,11 +13,6 @@ namespace {
 using namespace jet;
 using namespace writer_test;
 
-std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Hands out the rows of another cursor and nothing stored, so the writer
 // encodes every value from its decoded text.
 class DecodedOnly : public RowCursor {

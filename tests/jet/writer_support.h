@@ -1,11 +1,13 @@
 // Helpers of the writer tests: hand-made schemas, rows from a vector, a
-// scratch folder, and the two independent readers run as subprocesses.
+// scratch folder, our command-line tool and the two independent readers run
+// as subprocesses.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
@@ -15,8 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "jet/compactor.h"
 #include "jet/database.h"
+#include "jet/error.h"
 #include "jet/schema.h"
+#include "tests/corpus.h"
 
 namespace writer_test {
 
@@ -114,6 +119,34 @@ inline std::string shellQuote(const std::string& s) {
   return q + "'";
 }
 
+// The whole content of a file (empty when it cannot be read).
+inline std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A shell command that runs our command-line tool with `args` (already quoted).
+inline std::string cliCommand(const std::string& args) {
+  return std::string("'") + JETLIFT_CLI + "' " + args;
+}
+
+// What our command-line tool prints (stderr too); a failed run fails the test.
+inline std::string cli(const std::string& args) {
+  const Output r = run(cliCommand(args));
+  EXPECT_EQ(WEXITSTATUS(r.status), 0) << args << ": " << r.out;
+  return r.out;
+}
+
+// Our dump without its "version" line, which a compaction to another version changes.
+inline std::string dumpWithoutVersion(const std::string& file) {
+  std::stringstream in(cli("dump " + shellQuote(file)));
+  std::string line, out;
+  while (std::getline(in, line)) {
+    if (line.find("\"version\"") == std::string::npos) out += line + "\n";
+  }
+  return out;
+}
+
 // mdb-reader installed once into a folder of the build (the test's working
 // directory); empty when node or npm are missing or the install failed.
 inline std::string mdbReaderScript() {
@@ -141,6 +174,24 @@ inline std::string mdbReaderScript() {
 }  // namespace writer_test
 
 namespace writer_test {
+
+// The error of compacting corpus file `source` to `version`, which must fail,
+// leaving nothing at the destination.
+inline std::string compactionRefusal(const std::string& source, long version) {
+  Scratch dir;
+  const std::string dst = dir.file("out.mdb");
+  std::string message;
+  try {
+    jet::compactDatabase(corpus::path(source), dst, version);
+    ADD_FAILURE() << source << " was compacted to version code " << version;
+  } catch (const jet::Error& e) {
+    message = e.what();
+  }
+  for (const auto& f : std::filesystem::directory_iterator(dir.file(""))) {
+    ADD_FAILURE() << "left behind: " << f.path();
+  }
+  return message;
+}
 
 // mdb-reader's view of a database: "table"/"columns"/"row" lines (see dump.mjs).
 inline std::vector<std::string> mdbReaderLines(const std::string& file, bool system = false) {

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -29,7 +30,18 @@ constexpr SampleFile kSamples[] = {
 };
 
 bool makeFolder(const std::string& path) {
-  return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
+  std::error_code e;
+  std::filesystem::create_directories(path, e);
+  errno = e.value();
+  return !e && std::filesystem::is_directory(path, e);
+}
+
+// DIR may be a folder of real databases: a name already taken is kept as it is.
+bool taken(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return false;
+  std::cout << path << "\tkept (a file of that name exists)\n";
+  return true;
 }
 
 }  // namespace
@@ -38,14 +50,15 @@ bool makeFolder(const std::string& path) {
 int runSample(const Args& args) {
   if (args.size() != 1) return badUsage("sample needs one DIR");
   const std::string dir = args[0];
-  if (!makeFolder(dir) || !makeFolder(dir + "/archive")) {
-    reportError("cannot make folder '" + dir + "': " + std::strerror(errno));
+  if (!makeFolder(dir + "/archive")) {
+    reportError("cannot make folder '" + dir + "/archive': " +
+                std::strerror(errno != 0 ? errno : ENOTDIR));
     return 1;
   }
   int rc = 0;
   for (const auto& s : kSamples) {
     const std::string path = dir + "/" + s.name;
-    std::remove(path.c_str());
+    if (taken(path)) continue;
     try {
       jet::writeSampleDatabase(path, s.version);
       std::cout << path << '\t' << jet::versionText(s.version) << '\n';
@@ -56,17 +69,21 @@ int runSample(const Args& args) {
   }
   // A damaged database: a real one cut short.
   const std::string damaged = dir + "/damaged.mdb";
-  std::remove(damaged.c_str());
-  try {
-    jet::writeSampleDatabase(damaged, jet::JetVersion::Jet4);
-    ::truncate(damaged.c_str(), 3 * 4096 + 100);
-    std::cout << damaged << "\tdamaged\n";
-  } catch (const jet::Error& e) {
-    reportError(damaged + ": " + e.what());
-    rc = 1;
+  if (!taken(damaged)) {
+    try {
+      jet::writeSampleDatabase(damaged, jet::JetVersion::Jet4);
+      ::truncate(damaged.c_str(), 3 * 4096 + 100);
+      std::cout << damaged << "\tdamaged\n";
+    } catch (const jet::Error& e) {
+      reportError(damaged + ": " + e.what());
+      rc = 1;
+    }
   }
-  std::ofstream(dir + "/notes.mdb") << "These are notes, not a database.\r\n";
-  std::cout << dir << "/notes.mdb\ttext\n";
+  const std::string notes = dir + "/notes.mdb";
+  if (!taken(notes)) {
+    std::ofstream(notes) << "These are notes, not a database.\r\n";
+    std::cout << notes << "\ttext\n";
+  }
   return rc;
 }
 

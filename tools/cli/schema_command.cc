@@ -13,6 +13,16 @@ void key(std::string& out, const char* name) {
   out += "\":";
 }
 
+void stringField(std::string& out, const char* name, const std::string& value) {
+  key(out, name);
+  jet::appendJsonString(out, value);
+}
+
+void numberField(std::string& out, const char* name, long long value) {
+  key(out, name);
+  out += std::to_string(value);
+}
+
 std::string columnName(const jet::TableDef& def, std::uint16_t number) {
   for (const auto& c : def.columns) {
     if (c.number == number) return c.name;
@@ -27,24 +37,18 @@ void columnsJson(std::string& out, const jet::TableDef& def) {
     const jet::Column& c = def.columns[i];
     if (i) out += ',';
     out += '{';
-    key(out, "name");
-    jet::appendJsonString(out, c.name);
+    stringField(out, "name", c.name);
     out += ',';
-    key(out, "type");
-    jet::appendJsonString(out, jet::columnTypeName(c.type));
+    stringField(out, "type", jet::columnTypeName(c.type));
     out += ',';
-    key(out, "size");
-    out += std::to_string(c.length);
+    numberField(out, "size", c.length);
     out += ',';
-    key(out, "flags");
-    out += std::to_string(c.flags);
+    numberField(out, "flags", c.flags);
     if (c.type == jet::ColumnType::Decimal) {
       out += ',';
-      key(out, "precision");
-      out += std::to_string(c.precision);
+      numberField(out, "precision", c.precision);
       out += ',';
-      key(out, "scale");
-      out += std::to_string(c.scale);
+      numberField(out, "scale", c.scale);
     }
     out += '}';
   }
@@ -59,8 +63,7 @@ void indexesJson(std::string& out, const jet::TableDef& def) {
     const jet::PhysicalIndex& p = def.physicalIndexes[x.physicalIndex];
     if (i) out += ',';
     out += '{';
-    key(out, "name");
-    jet::appendJsonString(out, x.name);
+    stringField(out, "name", x.name);
     out += ',';
     key(out, "columns");
     out += '[';
@@ -102,23 +105,19 @@ void relationshipsJson(std::string& out, const jet::Database& db) {
     if (!first) out += ',';
     first = false;
     out += '{';
-    key(out, "name");
-    jet::appendJsonString(out, r.name);
+    stringField(out, "name", r.name);
     out += ',';
-    key(out, "table");
-    jet::appendJsonString(out, r.table);
+    stringField(out, "table", r.table);
     out += ',';
     key(out, "columns");
     stringList(out, r.columns);
     out += ',';
-    key(out, "referencedTable");
-    jet::appendJsonString(out, r.referencedTable);
+    stringField(out, "referencedTable", r.referencedTable);
     out += ',';
     key(out, "referencedColumns");
     stringList(out, r.referencedColumns);
     out += ',';
-    key(out, "flags");
-    out += std::to_string(r.flags);
+    numberField(out, "flags", r.flags);
     out += '}';
   }
   out += ']';
@@ -132,11 +131,9 @@ void queriesJson(std::string& out, const jet::Database& db) {
     if (!first) out += ',';
     first = false;
     out += '{';
-    key(out, "name");
-    jet::appendJsonString(out, q.name);
+    stringField(out, "name", q.name);
     out += ',';
-    key(out, "sql");
-    jet::appendJsonString(out, q.sql());
+    stringField(out, "sql", q.sql());
     out += '}';
   }
   out += ']';
@@ -151,8 +148,7 @@ int runSchema(const Args& args) {
     Output out(stdout);
     std::string& s = out.text;
     s += '{';
-    key(s, "version");
-    jet::appendJsonString(s, db->versionText());
+    stringField(s, "version", db->versionText());
     s += ',';
     key(s, "tables");
     s += '[';
@@ -161,11 +157,9 @@ int runSchema(const Args& args) {
       if (!first) s += ',';
       first = false;
       s += "\n{";
-      key(s, "name");
-      jet::appendJsonString(s, e.name);
+      stringField(s, "name", e.name);
       s += ',';
-      key(s, "attributes");
-      s += std::to_string(e.attributes());
+      numberField(s, "attributes", e.attributes());
       if (e.isLocalTable()) {
         const jet::TableDef def = db->tableDef(e);
         s += ',';
