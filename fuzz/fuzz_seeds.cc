@@ -1,9 +1,10 @@
 // fuzz_seeds OUT FILE...: cuts page sets (fuzz/read_all.h) out of databases to
 // seed the part targets: OUT/schema (a table definition chain; Jet 1.x/2.0 the
 // catalog's pages), OUT/index (a definition and its index pages) and
-// OUT/long_value (a long-value field and the LVAL pages of its rows). Pages
-// keep their numbers, so encrypted files stay readable. Files that do not open
-// are passed over.
+// OUT/long_value (a long-value field and the LVAL pages of its rows), and the
+// raw property blobs of MSysObjects.LvProp for the property-blob target in
+// OUT/property_blob. Pages keep their numbers, so encrypted files stay
+// readable. Files that do not open are passed over.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -23,6 +24,7 @@
 #include "jet/layout/long_value.h"
 #include "jet/layout/tdef.h"
 #include "jet/page_file.h"
+#include "jet/text.h"
 
 namespace {
 
@@ -31,6 +33,7 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kMaxSetPages = 255;  // the count is one byte
 constexpr int kMaxLongValueSeeds = 40;     // per file: enough shapes, no flood
+constexpr int kMaxPropertySeeds = 40;      // per file, as above
 
 struct Source {
   std::string stem;
@@ -201,6 +204,36 @@ void seedJet12(const Source& src, const fs::path& out) {
   }
 }
 
+// Every non-empty LvProp value of MSysObjects, as stored (before parsing), so
+// the blob target starts from real "KKD" (Jet 3) and "MR2" (Jet 4) blobs.
+void seedProperties(const std::string& path, const std::string& stem, const fs::path& out) {
+  const auto db = jet::Database::open(path);
+  for (const auto& entry : db->tables()) {
+    if (!entry.isLocalTable() || !jet::equalsIgnoreCase(entry.name, "MSysObjects")) continue;
+    const jet::TableDef def = db->tableDef(entry);
+    int column = -1;
+    for (std::size_t i = 0; i < def.columns.size(); ++i) {
+      if (jet::equalsIgnoreCase(def.columns[i].name, "LvProp")) column = static_cast<int>(i);
+    }
+    if (column < 0) return;
+    const auto cursor = db->rows(def);
+    jet::Row row;
+    int seeds = 0;
+    for (int n = 0; seeds < kMaxPropertySeeds && cursor->next(row); ++n) {
+      const auto* blob = std::get_if<jet::Bytes>(&row[static_cast<std::size_t>(column)]);
+      if (blob == nullptr || blob->empty()) continue;
+      fs::create_directories(out / "property_blob");
+      std::ofstream(out / "property_blob" / (stem + "-" + std::to_string(n) + ".blob"),
+                    std::ios::binary)
+          .write(reinterpret_cast<const char*>(blob->data()),
+                 static_cast<std::streamsize>(blob->size()));
+      ++seeds;
+      ++written;
+    }
+    return;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -221,6 +254,11 @@ int main(int argc, char** argv) {
         seedJet12(src, out);
       } else {
         seedJet34(src, out);
+      }
+      try {
+        seedProperties(path, src.stem, out);
+      } catch (const jet::Error& e) {
+        std::cerr << path << ": properties: " << e.what() << "\n";
       }
     } catch (const jet::Error& e) {
       std::cerr << path << ": " << e.what() << "\n";

@@ -127,8 +127,8 @@ std::optional<std::int32_t> writerOwnsObject(const CatalogEntry& e) {
 // The definition as the Jet 4 writer takes it. Columns are numbered in their
 // order (the writer keeps number order, and a Jet 2 column's number is only a
 // storage position), index columns follow; Jet 3 and older count text lengths
-// in characters, Jet 4 in UTF-16 bytes.
-TableDef asJet4(TableDef def, JetVersion from) {
+// in characters, Jet 4 in UTF-16 bytes. `source` names the file in errors.
+TableDef asJet4(TableDef def, JetVersion from, const std::string& source) {
   std::map<std::uint16_t, std::uint16_t> renumber;
   for (std::size_t i = 0; i < def.columns.size(); ++i) {
     renumber[def.columns[i].number] = static_cast<std::uint16_t>(i);
@@ -138,9 +138,8 @@ TableDef asJet4(TableDef def, JetVersion from) {
     for (auto& c : index.columns) {
       const auto it = renumber.find(c.columnNumber);
       if (it == renumber.end()) {
-        throw damaged(Where{def.name}, "an index names column number " +
-                                           std::to_string(c.columnNumber) +
-                                           ", which does not exist");
+        throw damaged(Where{source}, "table " + quoted(def.name) + ": an index names column number " +
+                                         std::to_string(c.columnNumber) + ", which does not exist");
       }
       c.columnNumber = it->second;
     }
@@ -154,8 +153,8 @@ TableDef asJet4(TableDef def, JetVersion from) {
 }
 
 // The definition for the Jet 3 writer: text lengths in characters.
-TableDef asJet3(TableDef def, JetVersion from) {
-  def = asJet4(std::move(def), from);
+TableDef asJet3(TableDef def, JetVersion from, const std::string& source) {
+  def = asJet4(std::move(def), from, source);
   for (auto& c : def.columns) {
     if (c.type == ColumnType::Text) c.length = static_cast<std::uint16_t>(std::max(1, c.length / 2));
   }
@@ -284,7 +283,8 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
     const TableDef def = db.tableDef(e);
     const ObjectExtras x = extrasOf(e.id);
     TableObject object{e.flags, db.properties(e), x.dateCreate, x.dateUpdate};
-    const TableDef target = generation <= 3 ? asJet3(def, db.version()) : asJet4(def, db.version());
+    const TableDef target = generation <= 3 ? asJet3(def, db.version(), db.path())
+                                            : asJet4(def, db.version(), db.path());
     const std::vector<std::size_t> carry = indexesToCarry(db, def, generation, temp);
     if (carry.empty()) {
       auto rows = db.rows(def);

@@ -2,6 +2,9 @@
 // random bytes. Each is an error (3049 naming the page), never a crash or hang.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -9,6 +12,7 @@
 #include "../corpus.h"
 #include "fuzz/read_all.h"
 #include "hand_made.h"
+#include "jet/compactor.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/layout/tdef.h"
@@ -115,6 +119,34 @@ TEST(Damage, RandomPagesBehindAValidHeaderNeverCrash) {
           << e.what();
     }
   }
+}
+
+// Found by the long byte-flip run: with one byte changed, an index of
+// MSysModules2 names column 1792. Reading passes (nothing reads that index),
+// the compaction refuses it, and its error must name the file, not the table.
+TEST(Damage, CompactingAnIndexOverAMissingColumnNamesTheSourceFile) {
+  namespace fs = std::filesystem;
+  Bytes b = fileBytes("jet3-psc-lockwood-test.mdb");
+  constexpr std::size_t kAt = 43208;  // low byte of that index's first column number
+  ASSERT_GT(b.size(), kAt);
+  ASSERT_EQ(b[kAt], 4) << "the corpus file changed";
+  b[kAt] = 126;
+  const fs::path dir = fs::temp_directory_path() / ("jetlift-damage-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const std::string source = (dir / "lockwood-flipped.mdb").string();
+  std::ofstream(source, std::ios::binary)
+      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+  EXPECT_EQ(readEverything(b), 0);
+  try {
+    jet::compactDatabase(source, (dir / "out.mdb").string(), jet::kCompactJet40);
+    ADD_FAILURE() << "the compaction took an index over a missing column";
+  } catch (const jet::Error& e) {
+    EXPECT_EQ(e.number(), jet::kErrDamaged);
+    EXPECT_NE(std::string(e.what()).find(source), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("MSysModules2"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(fs::exists(dir / "out.mdb"));
+  fs::remove_all(dir);
 }
 
 }  // namespace

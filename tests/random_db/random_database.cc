@@ -48,6 +48,14 @@ const std::vector<std::string> kAscii = [] {
 const std::vector<std::string> kWestern = {"\xC3\xA9", "\xC3\xA8", "\xC3\xA0", "\xC3\xBC", "\xC3\xB6",
                                            "\xC3\x84", "\xC3\x9F", "\xC3\xA7", "\xC3\xB1", "\xE2\x82\xAC",
                                            "\xC5\x93", "\xC5\xA0", "\xC2\xA3", "\xC2\xB5"};
+// The characters whose Jet 2.0 text keys the writer knows (jet2KeyCharacterKnown).
+const std::vector<std::string> kJet2Key = [] {
+  std::vector<std::string> out;
+  for (char c : std::string(" #&'()/<>_0123456789")) out.emplace_back(1, c);
+  for (char c = 'A'; c <= 'Z'; ++c) out.emplace_back(1, c);
+  for (char c = 'a'; c <= 'z'; ++c) out.emplace_back(1, c);
+  return out;
+}();
 // Outside code page 1252: Greek, Cyrillic, Hebrew, CJK, and a character outside the BMP.
 const std::vector<std::string> kWide = {"\xCE\xB1", "\xCE\xA9", "\xD0\xB6", "\xD0\x98", "\xD7\xA9",
                                         "\xE6\xBC\xA2", "\xE5\xAD\x97", "\xE3\x81\x82", "\xF0\x9F\x98\x80"};
@@ -64,6 +72,22 @@ struct ColumnPlan {
 };
 
 bool indexable(ColumnType t) { return t != ColumnType::Memo && t != ColumnType::OLE; }
+
+// Jet 2.0 keys exist only for these types (the writer refuses the others).
+bool jet2Indexable(ColumnType t) {
+  return t == ColumnType::Boolean || t == ColumnType::Byte || t == ColumnType::Integer ||
+         t == ColumnType::Long || t == ColumnType::Binary || t == ColumnType::Text;
+}
+
+// Bytes a column adds to a Jet 2.0 index key, at most (binary keys take a
+// length byte per 8-byte group).
+int jet2KeyCost(const ColumnPlan& c) {
+  switch (c.type) {
+    case ColumnType::Text: return c.chars + 2;
+    case ColumnType::Binary: return (c.chars + 7) / 8 * 9 + 1;
+    default: return 6;
+  }
+}
 
 // Row bytes a column may take: Jet 4 stores text as UTF-16 (compressed when
 // it can be), Jet 3 one byte a character.
@@ -95,17 +119,27 @@ class Generator {
     const bool wide = draw_.chance(25);
     const int columns = wide ? draw_.between(10, 40) : draw_.between(1, 14);
     int budget4 = wide ? 3900 : 1700, budget3 = !wide ? 1700 : oldest_ <= 3 ? 1900 : 100000;
+    // Jet 2.0 rows with variable columns stay within 256 bytes: rowCost
+    // counts each variable column one byte over (its offset byte), and the
+    // row's own header, counts and null mask take at most 12 more.
+    int budget2 = oldest_ <= 2 ? (autoId ? 236 : 244) : 100000;
     for (int i = 0; i < columns; ++i) {
       ColumnPlan p = column();
-      if (wide && p.type == ColumnType::Text) p.chars = 255;
+      if (wide && p.type == ColumnType::Text) p.chars = oldest_ <= 2 ? draw_.between(20, 60) : 255;
       p.full = wide;
-      if (rowCost(p, 2) > budget4 || rowCost(p, 1) > budget3) continue;
+      if (rowCost(p, 2) > budget4 || rowCost(p, 1) > budget3 || rowCost(p, 1) > budget2) continue;
       budget4 -= rowCost(p, 2);
       budget3 -= rowCost(p, 1);
+      budget2 -= rowCost(p, 1);
       plans.push_back(p);
     }
-    if (draw_.chance(20)) plans.push_back(ColumnPlan{ColumnType::Guid, 0, false, false, true, 0});
-    const std::size_t rowCount = draw_.chance(15) ? draw_.between(300, 1500) : draw_.between(0, 60);
+    if (oldest_ >= 3 && draw_.chance(20)) {
+      plans.push_back(ColumnPlan{ColumnType::Guid, 0, false, false, true, 0});
+    }
+    // Jet 2.0 index trees have two levels and a key's rows fit one list page.
+    const std::size_t rowCount = !draw_.chance(15) ? draw_.between(0, 60)
+                                 : oldest_ <= 2    ? draw_.between(100, 300)
+                                                   : draw_.between(300, 1500);
     chooseIndexes(t.def, plans, autoId);
     std::set<std::string> names;
     for (std::size_t i = 0; i < plans.size(); ++i) {
@@ -134,12 +168,15 @@ class Generator {
                                      ColumnType::Long,    ColumnType::Currency, ColumnType::Single,
                                      ColumnType::Double,  ColumnType::DateTime, ColumnType::Binary,
                                      ColumnType::Text,    ColumnType::Text,   ColumnType::OLE,
-                                     ColumnType::Memo,    ColumnType::Memo,   ColumnType::Guid};
+                                     ColumnType::Memo,    ColumnType::Memo};
+    if (oldest_ >= 3) types.push_back(ColumnType::Guid);
     if (oldest_ >= 4) types.push_back(ColumnType::Decimal);
     ColumnPlan p;
     p.type = draw_.pick(types);
-    if (p.type == ColumnType::Text) p.chars = draw_.chance(30) ? 255 : draw_.between(1, 80);
-    if (p.type == ColumnType::Binary) p.chars = draw_.chance(30) ? 255 : draw_.between(1, 64);
+    // Jet 2.0: short enough for its 256-byte rows and 255-byte keys.
+    const int longest = oldest_ <= 2 ? 64 : 255;
+    if (p.type == ColumnType::Text) p.chars = draw_.chance(30) ? longest : draw_.between(1, oldest_ <= 2 ? 30 : 80);
+    if (p.type == ColumnType::Binary) p.chars = draw_.chance(30) ? longest : draw_.between(1, oldest_ <= 2 ? 24 : 64);
     if (p.type != ColumnType::Boolean) p.nullPercent = draw_.pick(std::vector<int>{0, 10, 30, 90});
     if (p.type == ColumnType::Decimal) {
       p.precision = static_cast<std::uint8_t>(draw_.between(1, 28));
@@ -154,8 +191,9 @@ class Generator {
                                                    "Memo", "Data", "Key", "Total", "Note"};
     do {
       c.name = draw_.pick(words) + (draw_.chance(30) ? " " : "_") + std::to_string(i);
-      // Names outside ASCII: code page 1252 ones in every version, others in Jet 4.
-      if (draw_.chance(15)) c.name += " \xC3\xA0 \xE2\x82\xAC";
+      // Names outside ASCII: code page 1252 ones from Jet 3 on, others in Jet 4
+      // (Jet 2.0 indexes names in MSysColumns, with keys for few characters).
+      if (oldest_ >= 3 && draw_.chance(15)) c.name += " \xC3\xA0 \xE2\x82\xAC";
       if (oldest_ >= 4 && draw_.chance(10)) c.name += " \xCE\xA9\xE6\xBC\xA2";
     } while (!names.insert(c.name).second);
     c.type = p.type;
@@ -163,8 +201,11 @@ class Generator {
     if (p.type == ColumnType::Text) c.length = static_cast<std::uint16_t>(p.chars);
     if (p.type == ColumnType::Binary) c.length = static_cast<std::uint16_t>(p.chars);
     if (p.type == ColumnType::Text || p.type == ColumnType::Memo) c.extraFlags = 0x01;
-    if (p.autoNumber) c.flags = p.type == ColumnType::Guid ? jet::kColumnAutoGuid : jet::kColumnAutoLong;
-    if (p.type == ColumnType::Memo && draw_.chance(10)) c.flags |= jet::kColumnHyperlink;
+    // Every column takes nulls (as the Jet 3/4 writer marks them all); Jet 2.0
+    // stores the flag as MSysColumns.FDisallowNull.
+    c.flags = jet::kColumnNullable;
+    if (p.autoNumber) c.flags |= p.type == ColumnType::Guid ? jet::kColumnAutoGuid : jet::kColumnAutoLong;
+    if (oldest_ >= 3 && p.type == ColumnType::Memo && draw_.chance(10)) c.flags |= jet::kColumnHyperlink;
     c.precision = p.precision;
     c.scale = p.scale;
     return c;
@@ -173,7 +214,9 @@ class Generator {
   void chooseIndexes(jet::TableDef& def, std::vector<ColumnPlan>& plans, bool autoId) {
     std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i < plans.size(); ++i) {
-      if (indexable(plans[i].type) && !plans[i].autoNumber) candidates.push_back(i);
+      if (!indexable(plans[i].type) || plans[i].autoNumber) continue;
+      if (oldest_ <= 2 && (!jet2Indexable(plans[i].type) || jet2KeyCost(plans[i]) > kJet2KeyBudget)) continue;
+      candidates.push_back(i);
     }
     if (autoId) {
       def.physicalIndexes.push_back(physical({0}, {true}, jet::kIndexUnique | jet::kIndexRequired));
@@ -185,9 +228,14 @@ class Generator {
       const int width = std::min<int>(draw_.between(1, 3), static_cast<int>(candidates.size()));
       std::vector<std::size_t> cols;
       std::vector<bool> ascending;
-      while (static_cast<int>(cols.size()) < width) {
+      // Jet 2.0: keys short enough that 300 rows need no third tree level.
+      int keyRoom = oldest_ <= 2 ? kJet2KeyBudget : 1 << 30;
+      for (int tries = 0; static_cast<int>(cols.size()) < width && tries < 50; ++tries) {
         const std::size_t c = draw_.pick(candidates);
         if (std::find(cols.begin(), cols.end(), c) != cols.end()) continue;
+        const int cost = oldest_ <= 2 ? jet2KeyCost(plans[c]) : 0;
+        if (cost > keyRoom) continue;
+        keyRoom -= cost;
         cols.push_back(c);
         ascending.push_back(!draw_.chance(35));
       }
@@ -239,7 +287,8 @@ class Generator {
 
   // Text of `chars` characters at most, from the characters the column may hold.
   std::string text(const ColumnPlan& p, std::size_t most) {
-    const std::size_t n = draw_.chance(10) ? 0
+    // Jet 2.0 reads an empty text as null, so its writer refuses one.
+    const std::size_t n = draw_.chance(10) ? (oldest_ <= 2 ? 1 : 0)
                           : p.full && draw_.chance(70) ? most
                                                        : draw_.between(1, static_cast<int>(most));
     std::string out;
@@ -256,6 +305,7 @@ class Generator {
 
   std::string character(bool indexed) {
     const int roll = draw_.between(0, 99);
+    if (oldest_ <= 2 && indexed) return draw_.pick(kJet2Key);
     // Jet 3 keys of accented letters cannot be written yet, so indexed Jet 3 text stays ASCII.
     if (oldest_ <= 3 && indexed) return draw_.pick(kAscii);
     if (roll < 75) return draw_.pick(kAscii);
@@ -276,7 +326,7 @@ class Generator {
     }
     if (n > 60 && n > longBudget_) n = draw_.between(0, 60);
     longBudget_ -= std::min(n, longBudget_);
-    return n;
+    return oldest_ <= 2 ? std::max<std::size_t>(n, 1) : n;  // no empty values in Jet 2.0
   }
 
   Value value(const ColumnPlan& p, std::size_t row) {
@@ -308,14 +358,14 @@ class Generator {
         if (p.distinct) {
           for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<std::uint8_t>(r >> s));
         }
-        const std::size_t n = p.full && draw_.chance(70) ? p.chars : draw_.between(0, p.chars);
+        const std::size_t n = p.full && draw_.chance(70) ? p.chars : draw_.between(oldest_ <= 2, p.chars);
         while (b.size() < n) b.push_back(static_cast<std::uint8_t>(draw_.bits()));
         if (b.size() > static_cast<std::size_t>(p.chars)) b.resize(p.chars);
         return Value{b};
       }
       case ColumnType::Text: {
         if (p.distinct) {
-          std::string s = "k" + std::to_string(row) + "-";
+          std::string s = "k" + std::to_string(row) + (oldest_ <= 2 ? "_" : "-");
           while (s.size() < std::min<std::size_t>(p.chars, 12 + draw_.below(20))) s += static_cast<char>('a' + draw_.below(26));
           return Value{s};
         }
@@ -373,6 +423,7 @@ class Generator {
 
  private:
   static constexpr std::size_t kLongBudget = 400000;  // long-value bytes per table, to stay fast
+  static constexpr int kJet2KeyBudget = 80;           // bytes of a Jet 2.0 index key
   Draw draw_;
   int oldest_;
   std::size_t longBudget_ = kLongBudget;
@@ -434,6 +485,11 @@ const std::vector<VersionPath>& versionPaths() {
       {4, jet::kCompactJet30, 3},
       {3, jet::kCompactJet40, 4},
       {3, jet::kCompactJet30, 3},
+      {4, jet::kCompactJet20, 2},
+      {3, jet::kCompactJet20, 2},
+      {2, jet::kCompactJet20, 2},
+      {2, jet::kCompactJet30, 3},
+      {2, jet::kCompactJet40, 4},
   };
   return paths;
 }
@@ -446,12 +502,25 @@ GeneratedDatabase generate(std::uint32_t seed) {
   Draw choose(seed ^ 0x5EEDu);
   const std::vector<int> sources = sourceVersions();
   db.writtenAt = sources[seed % sources.size()];
-  // Half the databases fit the oldest version reachable from their source.
-  int oldest = db.writtenAt;
+  // Half the databases fit the oldest version reachable from their source,
+  // the others one of the versions between it and the source's own.
+  std::vector<int> older;
   for (const VersionPath& p : versionPaths()) {
-    if (p.from == db.writtenAt) oldest = std::min(oldest, p.to);
+    if (p.from == db.writtenAt && p.to < db.writtenAt &&
+        std::find(older.begin(), older.end(), p.to) == older.end()) {
+      older.push_back(p.to);
+    }
   }
-  db.oldestTarget = choose.chance(50) ? oldest : db.writtenAt;
+  std::sort(older.begin(), older.end());
+  db.oldestTarget = db.writtenAt;
+  if (!older.empty()) {
+    if (choose.chance(50)) {
+      db.oldestTarget = older.front();
+    } else {
+      const std::uint32_t k = choose.below(static_cast<std::uint32_t>(older.size()));
+      db.oldestTarget = k == 0 ? db.writtenAt : older[k];
+    }
+  }
   Generator g(seed, db.oldestTarget);
   const int tables = choose.between(1, 4);
   for (int t = 0; t < tables; ++t) db.tables.push_back(g.table(t + 1));
@@ -468,7 +537,8 @@ GeneratedDatabase generate(std::uint32_t seed) {
         if (c.type != key.type || c.autoNumber()) continue;
         jet::Relationship r;
         r.name = one.def.name + many.def.name;
-        r.flags = choose.pick(std::vector<std::int32_t>{0, 2, 0x100, 0x1000, 0x1100});
+        // Jet 2.0 keeps only relationships it does not enforce (flag 2).
+        r.flags = db.oldestTarget <= 2 ? 2 : choose.pick(std::vector<std::int32_t>{0, 2, 0x100, 0x1000, 0x1100});
         r.table = many.def.name;
         r.referencedTable = one.def.name;
         r.columns = {c.name};
@@ -550,7 +620,7 @@ SeedResult checkSeed(std::uint32_t seed, const std::string& folder, bool keep) {
   try {
     write(db, src);
     result.sourceProblems = compareWithWritten(db, src);
-    if (db.writtenAt == 4) {
+    {
       const jet::CheckReport r = jet::checkDatabase(src);
       for (const auto& p : r.problems) result.sourceProblems.push_back("check: " + p);
     }
@@ -591,10 +661,8 @@ SeedResult checkSeed(std::uint32_t seed, const std::string& folder, bool keep) {
         pr.problems.push_back("the result is version " + read->versionText());
       }
       for (const auto& d : engine::databaseDifferences(src, dst)) pr.problems.push_back("verify: " + d);
-      if (p.to == 4) {
-        const jet::CheckReport r = jet::checkDatabase(dst);
-        for (const auto& q : r.problems) pr.problems.push_back("check: " + q);
-      }
+      const jet::CheckReport r = jet::checkDatabase(dst);
+      for (const auto& q : r.problems) pr.problems.push_back("check: " + q);
     } catch (const std::exception& e) {
       pr.problems.push_back(e.what());
     }

@@ -14,7 +14,7 @@
 namespace random_db {
 
 // One compaction: a source written at version `from` compacted with `code`
-// into version `to`. Versions are writer generations (4, 3, ...).
+// into version `to`. Versions are writer generations (4, 3, 2).
 struct VersionPath {
   int from;
   long code;
