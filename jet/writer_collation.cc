@@ -2,29 +2,51 @@
 
 #include <array>
 #include <cassert>
+#include <memory>
 #include <mutex>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace jet::collation {
 namespace {
 
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return 0;
+}
+
+// The tables drop a leading zero, so an odd count starts with a half byte.
+// Built in place: 63,000 lines are parsed whenever a compaction meets a
+// character beyond Latin-1, so this stays free of temporaries.
 std::string hexBytes(std::string_view hex) {
-  std::string s(hex);
-  if (s.size() % 2) s.insert(s.begin(), '0');  // the tables drop a leading zero
   std::string out;
-  for (std::size_t i = 0; i + 1 < s.size(); i += 2) {
-    out += static_cast<char>(std::stoi(s.substr(i, 2), nullptr, 16));
+  std::size_t i = 0;
+  if (hex.size() % 2) {
+    out.push_back(static_cast<char>(hexDigit(hex[0])));
+    i = 1;
+  }
+  for (; i + 1 < hex.size(); i += 2) {
+    out.push_back(static_cast<char>(hexDigit(hex[i]) << 4 | hexDigit(hex[i + 1])));
   }
   return out;
 }
 
-std::vector<std::string_view> fields(std::string_view line) {
-  std::vector<std::string_view> out;
+// Up to three comma-separated fields after the line's class letter.
+struct Fields {
+  std::array<std::string_view, 3> at;
+  std::size_t count = 0;
+};
+
+Fields fields(std::string_view line) {
+  Fields out;
   std::size_t from = 1;
-  while (true) {
+  while (out.count < out.at.size()) {
     const std::size_t comma = line.find(',', from);
-    out.push_back(line.substr(from, comma == std::string_view::npos ? std::string_view::npos : comma - from));
+    out.at[out.count++] =
+        line.substr(from, comma == std::string_view::npos ? std::string_view::npos : comma - from);
     if (comma == std::string_view::npos) break;
     from = comma + 1;
   }
@@ -33,31 +55,34 @@ std::vector<std::string_view> fields(std::string_view line) {
 
 CharCode parse(std::string_view line) {
   CharCode c;
-  const std::vector<std::string_view> f = fields(line);
-  switch (line.empty() ? 'X' : line[0]) {
+  if (line.empty()) return c;
+  const Fields f = fields(line);
+  switch (line[0]) {
     case 'S':
     case 'G':  // significant: Jet 3 only, inline like simple
       c.kind = CharClass::kSimple;
-      c.inlineBytes = hexBytes(f[0]);
+      c.inlineBytes = hexBytes(f.at[0]);
       break;
     case 'I':
       c.kind = CharClass::kInternational;
-      c.inlineBytes = hexBytes(f[0]);
-      c.extraBytes = hexBytes(f.size() > 1 ? f[1] : "");
+      c.inlineBytes = hexBytes(f.at[0]);
+      c.extraBytes = hexBytes(f.at[1]);
       break;
     case 'U':
       c.kind = CharClass::kUnprintable;
-      c.unprintableBytes = hexBytes(f[0]);
+      c.unprintableBytes = hexBytes(f.at[0]);
       break;
-    case 'P':
+    case 'P': {
+      const std::string modifier = hexBytes(f.at[0]);
       c.kind = CharClass::kUnprintableModifier;
-      c.modifier = static_cast<std::uint8_t>(hexBytes(f[0]).at(0));
+      c.modifier = modifier.empty() ? 0 : static_cast<std::uint8_t>(modifier[0]);
       break;
+    }
     case 'Z':
       c.kind = CharClass::kInternationalCrazy;
-      c.inlineBytes = hexBytes(f[0]);
-      c.extraBytes = hexBytes(f.size() > 1 ? f[1] : "");
-      c.crazyFlag = (f.size() > 2 && f[2] == "1") ? 0x02 : 0x03;
+      c.inlineBytes = hexBytes(f.at[0]);
+      c.extraBytes = hexBytes(f.at[1]);
+      c.crazyFlag = f.count > 2 && f.at[2] == "1" ? 0x02 : 0x03;
       break;
     default:
       c.kind = CharClass::kIgnored;
@@ -65,12 +90,14 @@ CharCode parse(std::string_view line) {
   return c;
 }
 
-void load(const char* const* chunks, std::vector<CharCode>& out) {
+// Calls take(line) for each line of the chunks, in order.
+template <typename Take>
+void forEachLine(const char* const* chunks, Take&& take) {
   for (; *chunks != nullptr; ++chunks) {
     std::string_view text(*chunks);
     while (!text.empty()) {
       const std::size_t nl = text.find('\n');
-      out.push_back(parse(text.substr(0, nl)));
+      take(text.substr(0, nl));
       text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
     }
   }
@@ -94,54 +121,80 @@ CharCode surrogate(char16_t c) {
   return code;
 }
 
+bool hasInlineBytes(std::string_view line) {
+  return !line.empty() && (line[0] == 'S' || line[0] == 'G' || line[0] == 'I' || line[0] == 'Z');
+}
+
+// Every unit's line, and which bytes are some character's whole inline part.
+// Parsing all 63,000 lines up front cost a small compaction most of its
+// time, so lines are indexed once and parsed a block at a time when used.
+struct Lines {
+  std::vector<std::string_view> of = std::vector<std::string_view>(0x10000);  // empty: surrogate
+  std::array<bool, 256> single{};
+};
+
+const Lines& lines() {
+  static const Lines all = [] {
+    Lines out;
+    std::uint32_t next = 0;
+    auto take = [&](std::string_view line) {
+      if (next == 0xD800) next = 0xE000;
+      if (next < 0x10000) out.of[next++] = line;
+      if (!hasInlineBytes(line)) return;
+      const std::string_view first = line.substr(1, line.find(',') - 1);
+      if (!first.empty() && first.size() <= 2) out.single[static_cast<std::uint8_t>(hexBytes(first)[0])] = true;
+    };
+    forEachLine(kGeneralLegacyBase, take);
+    assert(next == 0x100);
+    forEachLine(kGeneralLegacyExtended, take);
+    assert(next == 0x10000);
+    return out;
+  }();
+  return all;
+}
+
 // A code is one byte when some character's whole inline part is that byte,
 // else a lead byte and the byte after it. Every accented ligature of the
 // table has one accent code per code found this way.
-void countPositions(std::vector<CharCode>& all) {
-  std::array<bool, 256> single{};
-  for (const CharCode& c : all) {
-    if (c.inlineBytes.size() == 1) single[static_cast<std::uint8_t>(c.inlineBytes[0])] = true;
+std::uint8_t positionsOf(const std::string& inlineBytes, const std::array<bool, 256>& single) {
+  std::uint8_t n = 0;
+  for (std::size_t i = 0; i < inlineBytes.size(); ++n) {
+    i += single[static_cast<std::uint8_t>(inlineBytes[i])] ? 1 : 2;
   }
-  for (CharCode& c : all) {
-    std::uint8_t n = 0;
-    for (std::size_t i = 0; i < c.inlineBytes.size(); ++n) {
-      i += single[static_cast<std::uint8_t>(c.inlineBytes[i])] ? 1 : 2;
-    }
-    c.positions = n;
-  }
+  return n;
 }
 
-const std::vector<CharCode>& table() {
-  static const std::vector<CharCode> codes = [] {
-    std::vector<CharCode> base, ext, all;
-    load(kGeneralLegacyBase, base);
-    load(kGeneralLegacyExtended, ext);
-    assert(base.size() == 256 && ext.size() == 0x10000 - 0x100 - 0x800);
-    all.reserve(0x10000);
-    all.insert(all.end(), base.begin(), base.end());
-    std::size_t next = 0;
-    for (std::uint32_t c = 0x100; c <= 0xFFFF; ++c) {
-      if (c >= 0xD800 && c <= 0xDFFF) {
-        all.push_back(surrogate(static_cast<char16_t>(c)));
-      } else {
-        all.push_back(next < ext.size() ? ext[next++] : CharCode{});
-      }
+constexpr std::size_t kBlock = 256;
+using Block = std::array<CharCode, kBlock>;
+
+const CharCode& tableCode(char16_t c) {
+  static std::array<std::once_flag, 0x10000 / kBlock> parsed;
+  static std::array<std::unique_ptr<Block>, 0x10000 / kBlock> blocks;
+  const std::size_t b = c / kBlock;
+  std::call_once(parsed[b], [b] {
+    const Lines& all = lines();
+    auto block = std::make_unique<Block>();
+    for (std::size_t i = 0; i < kBlock; ++i) {
+      const auto unit = static_cast<char16_t>(b * kBlock + i);
+      CharCode& code = (*block)[i];
+      code = unit >= 0xD800 && unit <= 0xDFFF ? surrogate(unit) : parse(all.of[unit]);
+      code.positions = positionsOf(code.inlineBytes, all.single);
     }
-    countPositions(all);
-    return all;
-  }();
-  return codes;
+    blocks[b] = std::move(block);
+  });
+  return (*blocks[b])[c % kBlock];
 }
 
 }  // namespace
 
-const CharCode& codeOf(char16_t c) { return table()[c]; }
+const CharCode& codeOf(char16_t c) { return tableCode(c); }
 
 const CharCode& latinCodeOf(char16_t c) {
   static const std::vector<CharCode> base = [] {
     std::vector<CharCode> out;
-    load(kGeneralLegacyBase, out);
-    assert(out.size() == 256);
+    out.reserve(0x100);
+    forEachLine(kGeneralLegacyBase, [&](std::string_view line) { out.push_back(parse(line)); });
+    assert(out.size() == 0x100);
     return out;
   }();
   return base.at(c);
