@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -91,6 +92,13 @@ class Database {
   std::unique_ptr<PageFile> file_;
   std::unique_ptr<Backend> backend_;
   std::vector<CatalogEntry> objects_;
+
+  // The LvProp blob of each catalog row, read in one pass on first use: a
+  // catalog scan per object made a compaction quadratic in the catalog's size.
+  struct PropertyBlobs;
+  const PropertyBlobs& propertyBlobs() const;
+  mutable std::once_flag propertyBlobsRead_;
+  mutable std::shared_ptr<const PropertyBlobs> propertyBlobs_;  // shared: its type is complete only where read
 };
 
 // The format-specific half of a Database. Jet 3/4 and Jet 1.x/2.0 each have one.

@@ -2,7 +2,9 @@
 // (MSysRelationships, MSysQueries, MSysObjects.LvProp) read through the
 // ordinary table path, so they work for every generation.
 #include <algorithm>
+#include <exception>
 #include <map>
+#include <unordered_map>
 
 #include "jet/database.h"
 #include "jet/error.h"
@@ -136,22 +138,46 @@ std::vector<Query> Database::queries() const {
   return out;
 }
 
+struct Database::PropertyBlobs {
+  std::unordered_map<std::int64_t, Bytes> byId;  // the first row of each id
+  // Where the pass stopped (a damaged row, say): ids read before it keep
+  // their blobs, any other asks again for this error, as a scan of its own
+  // would have met it.
+  std::exception_ptr failure;
+};
+
+const Database::PropertyBlobs& Database::propertyBlobs() const {
+  std::call_once(propertyBlobsRead_, [this] {
+    auto blobs = std::make_shared<PropertyBlobs>();
+    try {
+      const CatalogEntry* catalog = findTable(*this, "MSysObjects");
+      if (catalog != nullptr) {
+        const TableDef def = tableDef(*catalog);
+        const Columns col(def);
+        const int id = col("Id"), lvProp = col("LvProp");
+        if (id >= 0 && lvProp >= 0) {
+          const auto cursor = rows(def);
+          Row row;
+          while (cursor->next(row)) blobs->byId.emplace(integerAt(row, id), bytesAt(row, lvProp));
+        }
+      }
+    } catch (...) {
+      blobs->failure = std::current_exception();
+    }
+    propertyBlobs_ = std::move(blobs);
+  });
+  return *propertyBlobs_;
+}
+
 std::vector<PropertyMap> Database::properties(const CatalogEntry& entry) const {
-  const CatalogEntry* catalog = findTable(*this, "MSysObjects");
-  if (catalog == nullptr) return {};
-  const TableDef def = tableDef(*catalog);
-  const Columns col(def);
-  const int id = col("Id"), lvProp = col("LvProp");
-  if (id < 0 || lvProp < 0) return {};
-  const auto cursor = rows(def);
-  Row row;
-  while (cursor->next(row)) {
-    if (integerAt(row, id) != entry.id) continue;
-    const Bytes blob = bytesAt(row, lvProp);
-    if (blob.empty()) return {};
-    return parsePropertyBlob(blob, hasUnicodeText(version()), header().codePage, file_->where());
+  const PropertyBlobs& blobs = propertyBlobs();
+  const auto found = blobs.byId.find(entry.id);
+  if (found == blobs.byId.end()) {
+    if (blobs.failure) std::rethrow_exception(blobs.failure);
+    return {};
   }
-  return {};
+  if (found->second.empty()) return {};
+  return parsePropertyBlob(found->second, hasUnicodeText(version()), header().codePage, file_->where());
 }
 
 std::vector<PropertyMap> Database::databaseProperties() const {
