@@ -121,7 +121,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Scenario{"jet3-jackcess-delTest-access97.mdb", kCompactJet30},
                       Scenario{"jet3-jackcess-test-access97.mdb", kCompactJet40},
                       Scenario{"jet4-jackcess-adox.mdb", kCompactJet40},
-                      Scenario{"jet4-jackcess-adox.mdb", kCompactJet30}));
+                      Scenario{"jet4-jackcess-adox.mdb", kCompactJet30},
+                      // Outputs of several write runs: a failure on the writer
+                      // thread surfaces at a later write or at the finish.
+                      Scenario{"jet3-mdbtestdata-nwind.mdb", kCompactJet40},
+                      Scenario{"jet3-mdbtestdata-nwind.mdb", kCompactJet30}));
 
 TEST(CompactionOutput, ShortWritesStillGiveAWholeFile) {
   Scratch dir;
