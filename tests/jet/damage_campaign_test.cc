@@ -22,6 +22,7 @@
 #include "jet/compactor.h"
 #include "jet/database.h"
 #include "jet/error.h"
+#include "jet/text.h"
 
 namespace {
 
@@ -52,7 +53,13 @@ std::vector<char> readFile(const std::string& path) {
   return std::vector<char>(std::istreambuf_iterator<char>(in), {});
 }
 
+// A compaction makes the catalog tables anew, whatever flags a damaged
+// catalog gives them, so only the other tables carry their rows across.
 bool isUserTable(const jet::CatalogEntry& entry) {
+  for (const char* catalog : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships",
+                              "MSysColumns", "MSysIndexes"}) {
+    if (jet::equalsIgnoreCase(entry.name, catalog)) return false;
+  }
   return entry.isLocalTable() && (entry.attributes() & 0x80000002) == 0;
 }
 
@@ -248,7 +255,9 @@ TEST_P(DamagedCorpusFiles, FlippedBytesEndInAnErrorOrAResult) {
     const std::size_t at = where(random);
     bytes[at] = static_cast<char>(value(random));
     const Outcome o = tryBytes(bytes);
-    EXPECT_TRUE(o.ok()) << GetParam() << " byte " << at << " changed: " << describe(o);
+    EXPECT_TRUE(o.ok()) << GetParam() << " byte " << at << " changed from "
+                        << int{static_cast<std::uint8_t>(original_[at])} << " to "
+                        << int{static_cast<std::uint8_t>(bytes[at])} << ": " << describe(o);
   }
   TearDownCases();
 }
