@@ -98,7 +98,8 @@ class Database {
   struct PropertyBlobs;
   const PropertyBlobs& propertyBlobs() const;
   mutable std::once_flag propertyBlobsRead_;
-  mutable std::shared_ptr<const PropertyBlobs> propertyBlobs_;  // shared: its type is complete only where read
+  // Shared, not unique: the type is complete only where the blobs are read.
+  mutable std::shared_ptr<const PropertyBlobs> propertyBlobs_;
 };
 
 // The format-specific half of a Database. Jet 3/4 and Jet 1.x/2.0 each have one.

@@ -177,7 +177,8 @@ std::vector<PropertyMap> Database::properties(const CatalogEntry& entry) const {
     return {};
   }
   if (found->second.empty()) return {};
-  return parsePropertyBlob(found->second, hasUnicodeText(version()), header().codePage, file_->where());
+  return parsePropertyBlob(found->second, hasUnicodeText(version()), header().codePage,
+                           file_->where());
 }
 
 std::vector<PropertyMap> Database::databaseProperties() const {

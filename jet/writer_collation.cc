@@ -142,7 +142,9 @@ const Lines& lines() {
       if (next < 0x10000) out.of[next++] = line;
       if (!hasInlineBytes(line)) return;
       const std::string_view first = line.substr(1, line.find(',') - 1);
-      if (!first.empty() && first.size() <= 2) out.single[static_cast<std::uint8_t>(hexBytes(first)[0])] = true;
+      if (!first.empty() && first.size() <= 2) {
+        out.single[static_cast<std::uint8_t>(hexBytes(first)[0])] = true;
+      }
     };
     forEachLine(kGeneralLegacyBase, take);
     assert(next == 0x100);
