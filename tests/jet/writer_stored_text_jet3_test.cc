@@ -3,8 +3,6 @@
 // generation. Each copy must be the file its decoded values give, byte for byte.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "jet/database.h"
 #include "jet/database_writer.h"
 #include "tests/jet/writer_support.h"
@@ -13,21 +11,6 @@ namespace {
 
 using namespace jet;
 using namespace writer_test;
-
-std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// The rows of another cursor with nothing stored.
-class DecodedOnly : public RowCursor {
- public:
-  explicit DecodedOnly(RowCursor& rows) : rows_(rows) {}
-  bool next(Row& row) override { return rows_.next(row); }
-
- private:
-  RowCursor& rows_;
-};
 
 // Text lengths in characters, as Jet 3 columns count them.
 TableDef textTable(int generation) {
@@ -98,12 +81,7 @@ std::string copyOf(const std::string& source, int generation, const std::string&
   o.creationDate = 45001.25;
   o.generation = generation;
   DatabaseWriter w(path, o);
-  DecodedOnly plain(*rows);
-  if (decoded) {
-    w.addTable(def, plain);
-  } else {
-    w.addTable(def, *rows);
-  }
+  addTableRows(w, def, *rows, decoded);
   w.finish();
   return fileBytes(path);
 }
@@ -195,13 +173,8 @@ TEST(StoredTextJet3, TextTooLongForAJet3ColumnIsRefusedEitherWay) {
     WriterOptions o;
     o.generation = 3;
     DatabaseWriter w(dir.file("copy.mdb"), o);  // one name, so the messages compare
-    DecodedOnly plain(*rows);
     try {
-      if (decoded) {
-        w.addTable(def, plain);
-      } else {
-        w.addTable(def, *rows);
-      }
+      addTableRows(w, def, *rows, decoded);
     } catch (const Error& e) {
       return e.what();
     }

@@ -2,8 +2,6 @@
 // file it writes must be the one the decoded values give, byte for byte.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "jet/database.h"
 #include "jet/database_writer.h"
 #include "tests/jet/writer_support.h"
@@ -12,17 +10,6 @@ namespace {
 
 using namespace jet;
 using namespace writer_test;
-
-// Hands out the rows of another cursor and nothing stored, so the writer
-// encodes every value from its decoded text.
-class DecodedOnly : public RowCursor {
- public:
-  explicit DecodedOnly(RowCursor& rows) : rows_(rows) {}
-  bool next(Row& row) override { return rows_.next(row); }
-
- private:
-  RowCursor& rows_;
-};
 
 TableDef textTable() {
   TableDef t;
@@ -96,12 +83,7 @@ std::string copyOf(const std::string& source, const std::string& path, bool deco
   WriterOptions o;
   o.creationDate = 45001.25;
   DatabaseWriter w(path, o);
-  DecodedOnly plain(*rows);
-  if (decoded) {
-    w.addTable(def, plain);
-  } else {
-    w.addTable(def, *rows);
-  }
+  addTableRows(w, def, *rows, decoded);
   w.finish();
   return fileBytes(path);
 }

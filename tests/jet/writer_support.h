@@ -19,6 +19,7 @@
 
 #include "jet/compactor.h"
 #include "jet/database.h"
+#include "jet/database_writer.h"
 #include "jet/error.h"
 #include "jet/schema.h"
 #include "tests/corpus.h"
@@ -40,6 +41,29 @@ class Rows : public jet::RowCursor {
 };
 
 // Rows made on demand, so that large tables need no memory in the test.
+// Hands out the rows of another cursor and nothing stored, so the writer
+// encodes every value from its decoded form.
+class DecodedOnly : public jet::RowCursor {
+ public:
+  explicit DecodedOnly(jet::RowCursor& rows) : rows_(rows) {}
+  bool next(jet::Row& row) override { return rows_.next(row); }
+
+ private:
+  jet::RowCursor& rows_;
+};
+
+// Adds a table to `w` with its rows as a table scan hands them out (text as
+// stored) or, with `decoded`, as decoded values only.
+inline void addTableRows(jet::DatabaseWriter& w, const jet::TableDef& def, jet::RowCursor& rows,
+                         bool decoded) {
+  DecodedOnly plain(rows);
+  if (decoded) {
+    w.addTable(def, plain);
+  } else {
+    w.addTable(def, rows);
+  }
+}
+
 class GeneratedRows : public jet::RowCursor {
  public:
   GeneratedRows(std::size_t count, std::function<jet::Row(std::size_t)> make)
