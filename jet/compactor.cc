@@ -138,7 +138,8 @@ TableDef asJet4(TableDef def, JetVersion from, const std::string& source) {
     for (auto& c : index.columns) {
       const auto it = renumber.find(c.columnNumber);
       if (it == renumber.end()) {
-        throw damaged(Where{source}, "table " + quoted(def.name) + ": an index names column number " +
+        throw damaged(Where{source}, "table " + quoted(def.name) +
+                                         ": an index names column number " +
                                          std::to_string(c.columnNumber) + ", which does not exist");
       }
       c.columnNumber = it->second;

@@ -175,8 +175,12 @@ class Generator {
     p.type = draw_.pick(types);
     // Jet 2.0: short enough for its 256-byte rows and 255-byte keys.
     const int longest = oldest_ <= 2 ? 64 : 255;
-    if (p.type == ColumnType::Text) p.chars = draw_.chance(30) ? longest : draw_.between(1, oldest_ <= 2 ? 30 : 80);
-    if (p.type == ColumnType::Binary) p.chars = draw_.chance(30) ? longest : draw_.between(1, oldest_ <= 2 ? 24 : 64);
+    if (p.type == ColumnType::Text) {
+      p.chars = draw_.chance(30) ? longest : draw_.between(1, oldest_ <= 2 ? 30 : 80);
+    }
+    if (p.type == ColumnType::Binary) {
+      p.chars = draw_.chance(30) ? longest : draw_.between(1, oldest_ <= 2 ? 24 : 64);
+    }
     if (p.type != ColumnType::Boolean) p.nullPercent = draw_.pick(std::vector<int>{0, 10, 30, 90});
     if (p.type == ColumnType::Decimal) {
       p.precision = static_cast<std::uint8_t>(draw_.between(1, 28));
@@ -204,8 +208,12 @@ class Generator {
     // Every column takes nulls (as the Jet 3/4 writer marks them all); Jet 2.0
     // stores the flag as MSysColumns.FDisallowNull.
     c.flags = jet::kColumnNullable;
-    if (p.autoNumber) c.flags |= p.type == ColumnType::Guid ? jet::kColumnAutoGuid : jet::kColumnAutoLong;
-    if (oldest_ >= 3 && p.type == ColumnType::Memo && draw_.chance(10)) c.flags |= jet::kColumnHyperlink;
+    if (p.autoNumber) {
+      c.flags |= p.type == ColumnType::Guid ? jet::kColumnAutoGuid : jet::kColumnAutoLong;
+    }
+    if (oldest_ >= 3 && p.type == ColumnType::Memo && draw_.chance(10)) {
+      c.flags |= jet::kColumnHyperlink;
+    }
     c.precision = p.precision;
     c.scale = p.scale;
     return c;
@@ -215,7 +223,8 @@ class Generator {
     std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i < plans.size(); ++i) {
       if (!indexable(plans[i].type) || plans[i].autoNumber) continue;
-      if (oldest_ <= 2 && (!jet2Indexable(plans[i].type) || jet2KeyCost(plans[i]) > kJet2KeyBudget)) continue;
+      const bool jet2Fits = jet2Indexable(plans[i].type) && jet2KeyCost(plans[i]) <= kJet2KeyBudget;
+      if (oldest_ <= 2 && !jet2Fits) continue;
       candidates.push_back(i);
     }
     if (autoId) {
@@ -358,7 +367,8 @@ class Generator {
         if (p.distinct) {
           for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<std::uint8_t>(r >> s));
         }
-        const std::size_t n = p.full && draw_.chance(70) ? p.chars : draw_.between(oldest_ <= 2, p.chars);
+        const std::size_t n =
+            p.full && draw_.chance(70) ? p.chars : draw_.between(oldest_ <= 2, p.chars);
         while (b.size() < n) b.push_back(static_cast<std::uint8_t>(draw_.bits()));
         if (b.size() > static_cast<std::size_t>(p.chars)) b.resize(p.chars);
         return Value{b};
@@ -538,7 +548,9 @@ GeneratedDatabase generate(std::uint32_t seed) {
         jet::Relationship r;
         r.name = one.def.name + many.def.name;
         // Jet 2.0 keeps only relationships it does not enforce (flag 2).
-        r.flags = db.oldestTarget <= 2 ? 2 : choose.pick(std::vector<std::int32_t>{0, 2, 0x100, 0x1000, 0x1100});
+        r.flags = db.oldestTarget <= 2
+                      ? 2
+                      : choose.pick(std::vector<std::int32_t>{0, 2, 0x100, 0x1000, 0x1100});
         r.table = many.def.name;
         r.referencedTable = one.def.name;
         r.columns = {c.name};

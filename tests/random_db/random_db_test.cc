@@ -2,12 +2,12 @@
 // its content allows: `verify` finds every result equal to its source and the
 // structure check passes on every file, source and result.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <map>
-#include <unistd.h>
 
 #include "jet/schema.h"
 #include "tests/random_db/random_database.h"
@@ -125,7 +125,9 @@ TEST(RandomDatabases, ContentForJet2KeepsToWhatItsWriterHolds) {
     const auto db = random_db::generate(seed);
     if (db.oldestTarget != 2) continue;
     ++checked;
-    for (const auto& r : db.relationships) EXPECT_NE(r.flags & 2, 0) << "seed " << seed << " enforces " << r.name;
+    for (const auto& r : db.relationships) {
+      EXPECT_NE(r.flags & 2, 0) << "seed " << seed << " enforces " << r.name;
+    }
     for (const auto& t : db.tables) {
       std::vector<bool> indexedText(t.def.columns.size(), false);
       for (const auto& x : t.def.physicalIndexes) {
