@@ -96,8 +96,12 @@ TEST_P(CompactedSystemTables, HoldTheCatalogRowsEveryJet4DatabaseHas) {
   for (const auto& o : fixedObjects(*theirs)) EXPECT_TRUE(mine.count(o)) << "missing " << o;
   // Fixed ids the engine relies on.
   for (const auto& e : ours->objects()) {
-    if (e.type == kObjectDatabase && e.name == "MSysDb") EXPECT_EQ(e.id, 0x10000000) << "MSysDb";
-    if (e.type == kObjectContainer && e.name == "Tables") EXPECT_EQ(e.id, 0x0F000001) << "Tables";
+    if (e.type == kObjectDatabase && e.name == "MSysDb") {
+      EXPECT_EQ(e.id, 0x10000000) << "MSysDb";
+    }
+    if (e.type == kObjectContainer && e.name == "Tables") {
+      EXPECT_EQ(e.id, 0x0F000001) << "Tables";
+    }
   }
 }
 

@@ -124,7 +124,9 @@ TEST(CorpusRead, EveryIndexCoversItsTablesRows) {
           EXPECT_EQ(rows.count(entry.rowPointer()), 1u) << "entry points to a missing row";
           entries.insert(entry.rowPointer());
         }
-        if (!p.ignoreNulls()) EXPECT_EQ(entries, rows);
+        if (!p.ignoreNulls()) {
+          EXPECT_EQ(entries, rows);
+        }
         ++indexes;
       }
     }
