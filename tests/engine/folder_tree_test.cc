@@ -39,7 +39,9 @@ TEST(FolderTree, SubFoldersComeFirstThenFilesAndVersionTwoFilesAreChecked) {
   EXPECT_EQ(tree.nodes[3].parent, 0);
   EXPECT_EQ(tree.nodes[3].image, trees::NodeImage::File);
   for (const auto& n : tree.nodes) {
-    if (n.image == trees::NodeImage::Folder) EXPECT_TRUE(n.expanded);
+    if (n.image == trees::NodeImage::Folder) {
+      EXPECT_TRUE(n.expanded);
+    }
   }
 }
 

@@ -99,7 +99,9 @@ void runEveryFault(int mode, bool oldExport) {
       EXPECT_EQ(readAll(path), original) << where << ": the source changed";
       EXPECT_EQ(entriesIn(tmp.path()), QStringList{"sales.mdb"}) << where;
       EXPECT_EQ(entriesIn(dest), oldExport ? QStringList{"sales.mdb"} : QStringList{}) << where;
-      if (oldExport) EXPECT_EQ(readAll(dest + "/sales.mdb"), "old export") << where;
+      if (oldExport) {
+        EXPECT_EQ(readAll(dest + "/sales.mdb"), "old export") << where;
+      }
     }
   }
   std::string counts;
