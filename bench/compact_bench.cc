@@ -4,9 +4,10 @@
 // place, so `cp` is timed twice: alone, and followed by an fsync of the copy.
 // Both throughput ratios (compaction / cp) are printed, with the compaction's
 // CPU time and peak RSS, and a third: against the floor of any compaction,
-// the result's bytes written from memory and flushed as the writer does. Without files it takes the largest corpus files and
-// a generated database of --generate MB (default 200), made with the writer
-// from synthetic rows in the temporary folder. --runs N keeps the fastest of
+// the result's bytes written from memory and flushed as the writer does.
+// Without files it takes the largest corpus files and a generated database of
+// --generate MB (default 200), made with the writer from synthetic rows in the
+// temporary folder. --runs N keeps the fastest of
 // N runs of each (the machine may be shared); --to picks the target version.
 // --table-rows N spreads the generated rows over tables of at most N rows
 // (default for --to 2.0: 5000, so that every index fits the two levels a
