@@ -2,13 +2,13 @@
 // the same file, each run in a child so its time and peak RSS are its own.
 // A compaction flushes its result to disk (fsync) before linking it into
 // place, so `cp` is timed twice: alone, and followed by an fsync of the copy.
-// Both throughput ratios (compaction / cp) are printed, with the compaction's
-// CPU time and peak RSS, and a third: against the floor of any compaction,
-// the result's bytes written from memory and flushed as the writer does.
-// Without files it takes the largest corpus files and a generated database of
-// --generate MB (default 200), made with the writer from synthetic rows in the
-// temporary folder. --runs N keeps the fastest of
-// N runs of each (the machine may be shared); --to picks the target version.
+// Three throughput ratios are printed: against cp, cp + fsync, and the floor
+// of any compaction (the result's bytes written from memory in 1 MB runs with
+// writeback started, as the writer does, then flushed); with the compaction's
+// CPU time and peak RSS. Without files it takes the largest corpus files and a
+// generated database of --generate MB (default 200), made with the writer from
+// synthetic rows in the temporary folder. --runs N keeps the fastest of N runs
+// of each (the machine may be shared); --to picks the target version.
 // --table-rows N spreads the generated rows over tables of at most N rows
 // (default for --to 2.0: 5000, so that every index fits the two levels a
 // Jet 2.0 tree may have; otherwise one table).
