@@ -2,6 +2,8 @@
 // (the last chunk cut to the stated length), and chains that loop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "hand_made.h"
 #include "jet/error.h"
 #include "jet/long_value.h"
@@ -21,9 +23,9 @@ Bytes field(std::uint32_t lengthAndKind, std::uint32_t pointer, const Bytes& inl
 }
 
 Bytes chainRow(std::uint32_t next, const std::string& chunk) {
-  Bytes r(4, 0);
+  Bytes r(4 + chunk.size(), 0);
   hand_made::put32(r, 0, next);
-  r.insert(r.end(), chunk.begin(), chunk.end());
+  std::copy(chunk.begin(), chunk.end(), r.begin() + 4);
   return r;
 }
 
