@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 
+#include "jet/compactor.h"
 #include "jet/database.h"
 #include "jet/text.h"
 #include "jet/value_text.h"
@@ -33,16 +34,6 @@ std::string shownValue(const jet::Value& v) {
   std::string text = jet::valueText(v);
   if (text.size() > 40) text = text.substr(0, 37) + "...";
   return quoted(text);
-}
-
-// The catalog tables the writer builds itself; their rows differ by design
-// between versions, and what they describe is compared object by object.
-bool isCatalogTable(const std::string& name) {
-  for (const char* own : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships",
-                          "MSysColumns", "MSysIndexes"}) {
-    if (jet::equalsIgnoreCase(name, own)) return true;
-  }
-  return false;
 }
 
 // Looks an item up by name, ignoring case, as Jet does.
@@ -92,7 +83,9 @@ class Comparison {
   static std::vector<jet::CatalogEntry> comparedTables(const jet::Database& db) {
     std::vector<jet::CatalogEntry> out;
     for (const auto& e : db.tables()) {
-      if (e.isLocalTable() && isCatalogTable(e.name)) continue;
+      // The catalog tables the writer builds itself: their rows differ by design
+      // between versions, and what they describe is compared object by object.
+      if (e.isLocalTable() && jet::isRebuiltCatalogTable(e.name)) continue;
       out.push_back(e);
     }
     return out;

@@ -101,16 +101,6 @@ Error forDestination(const Error& e, const std::string& temp, const std::string&
   return writeFailed(destination, why + " (writing the temporary file " + quoted(temp) + ")");
 }
 
-// The tables the writer makes itself, and the Jet 1.x/2.0 catalog tables that
-// later versions keep inside their table definitions.
-bool writerOwnsTable(const std::string& name) {
-  for (const char* own : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships",
-                          "MSysColumns", "MSysIndexes"}) {
-    if (equalsIgnoreCase(name, own)) return true;
-  }
-  return false;
-}
-
 // Containers and objects the writer creates, by name.
 std::optional<std::int32_t> writerOwnsObject(const CatalogEntry& e) {
   if (e.type == kObjectContainer && equalsIgnoreCase(e.name, "Tables")) return kTablesContainerId;
@@ -279,7 +269,7 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
     return it == extras.end() ? ObjectExtras{} : it->second;
   };
   for (const auto& e : db.objects()) {
-    if (!e.isLocalTable() || writerOwnsTable(e.name)) continue;
+    if (!e.isLocalTable() || isRebuiltCatalogTable(e.name)) continue;
     if (options.onTable) options.onTable(e.name);
     const TableDef def = db.tableDef(e);
     const ObjectExtras x = extrasOf(e.id);
@@ -402,6 +392,14 @@ void compactDatabase(const std::string& source, const std::string& destination, 
     ::unlink(temp.c_str());
     throw;
   }
+}
+
+bool isRebuiltCatalogTable(const std::string& name) {
+  for (const char* own : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships",
+                          "MSysColumns", "MSysIndexes"}) {
+    if (equalsIgnoreCase(name, own)) return true;
+  }
+  return false;
 }
 
 }  // namespace jet

@@ -36,4 +36,9 @@ struct CompactOptions {
 void compactDatabase(const std::string& source, const std::string& destination, long versionCode,
                      const CompactOptions& options = {});
 
+// The catalog tables a compaction builds itself instead of copying (case
+// ignored): the writer's own system tables, and the Jet 1.x/2.0 ones that
+// later versions keep inside their table definitions.
+bool isRebuiltCatalogTable(const std::string& name);
+
 }  // namespace jet

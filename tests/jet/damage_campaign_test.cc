@@ -22,7 +22,6 @@
 #include "jet/compactor.h"
 #include "jet/database.h"
 #include "jet/error.h"
-#include "jet/text.h"
 
 namespace {
 
@@ -56,11 +55,8 @@ std::vector<char> readFile(const std::string& path) {
 // A compaction makes the catalog tables anew, whatever flags a damaged
 // catalog gives them, so only the other tables carry their rows across.
 bool isUserTable(const jet::CatalogEntry& entry) {
-  for (const char* catalog : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships",
-                              "MSysColumns", "MSysIndexes"}) {
-    if (jet::equalsIgnoreCase(entry.name, catalog)) return false;
-  }
-  return entry.isLocalTable() && (entry.attributes() & 0x80000002) == 0;
+  return entry.isLocalTable() && !jet::isRebuiltCatalogTable(entry.name) &&
+         (entry.attributes() & 0x80000002) == 0;
 }
 
 // list and dump: every definition, every row, and the catalog's other parts.

@@ -18,12 +18,7 @@ namespace {
 using namespace jet;
 using namespace writer_test;
 
-bool copied(const CatalogEntry& e) {
-  for (const char* own : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships", "MSysColumns", "MSysIndexes"}) {
-    if (equalsIgnoreCase(e.name, own)) return false;
-  }
-  return e.isLocalTable();
-}
+bool copied(const CatalogEntry& e) { return e.isLocalTable() && !isRebuiltCatalogTable(e.name); }
 
 // Copies `source` into `target`. A failure to read the source is the
 // reader's (the test is skipped with its message); a failure to write fails.
