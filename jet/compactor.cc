@@ -16,6 +16,7 @@
 #include "jet/error.h"
 #include "jet/file_output.h"
 #include "jet/page_file.h"
+#include "jet/read_ahead_rows.h"
 #include "jet/table_scan.h"
 #include "jet/text.h"
 #include "jet/writer_keys_carried.h"
@@ -279,7 +280,8 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
     const std::vector<std::size_t> carry = indexesToCarry(db, def, generation, temp);
     if (carry.empty()) {
       auto rows = db.rows(def);
-      writer.addTable(target, *rows, object);
+      ReadAheadRows ahead(*rows);
+      writer.addTable(target, ahead, object);
     } else {
       SourceIndexKeys keys(db.file(), def, carry, options.carriedKeyMemory, folderOf(temp));
       CarryingRows rows(db.file(), def, keys);
