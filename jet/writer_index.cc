@@ -4,8 +4,10 @@
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <thread>
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include "jet/layout/jet4_write.h"
@@ -301,11 +303,25 @@ void IndexEntrySorter::add(std::span<const std::uint8_t> key, std::uint32_t page
                            std::uint8_t row, bool nullKey) {
   assert(key.size() <= 0xFFFF);
   if (keys_.size() + key.size() > 0xFFFFFFFFu) spill();  // keyAt is 32 bits
+  if (keys_.size() + key.size() > keys_.capacity()) growKeys(key.size());
   records_.push_back(Record{headOf(key), static_cast<std::uint32_t>(keys_.size()), page,
                             static_cast<std::uint16_t>(key.size()), row, nullKey});
   keys_.insert(keys_.end(), key.begin(), key.end());
   if (keys_.size() + records_.size() * sizeof(Record) > budget_) spill();
 }
+
+namespace {
+
+// Large buffers not yet touched are asked to come in huge pages: a large
+// table's keys then cost a few page faults instead of thousands.
+void adviseHugePages(const void* data, std::size_t bytes) {
+  constexpr std::uintptr_t kHuge = 2u << 20;
+  const auto from = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  const auto to = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
+  if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+}
+
+}  // namespace
 
 void IndexEntrySorter::expect(std::size_t entries, std::size_t keyBytes) {
   // Room for the run at once: growing copies what was added and touches
@@ -313,6 +329,19 @@ void IndexEntrySorter::expect(std::size_t entries, std::size_t keyBytes) {
   const std::size_t records = std::min(entries, budget_ / (sizeof(Record) + keyBytes));
   records_.reserve(records);
   keys_.reserve(records * keyBytes);
+  adviseHugePages(records_.data(), records_.capacity() * sizeof(Record));
+  adviseHugePages(keys_.data(), keys_.capacity());
+}
+
+// Keys longer than expected: room for the rest of the run at the length
+// seen so far, in one step rather than by doubling.
+void IndexEntrySorter::growKeys(std::size_t adding) {
+  const std::size_t needed = keys_.size() + adding;
+  const std::size_t average = needed / (records_.size() + 1) + 1;
+  const std::size_t records = std::max(records_.capacity(), records_.size() + 1);
+  const std::size_t want = std::max(needed, std::min(budget_, average * records + records / 4 * average));
+  keys_.reserve(want);
+  adviseHugePages(keys_.data(), keys_.capacity());
 }
 
 void IndexEntrySorter::sortMemory() {
@@ -347,7 +376,11 @@ void IndexEntrySorter::sortMemory() {
   std::thread other([&] { std::sort(records_.begin(), middle, less); });
   std::sort(middle, records_.end(), less);
   other.join();
-  std::inplace_merge(records_.begin(), middle, records_.end(), less);
+  std::vector<Record> merged;
+  merged.reserve(records_.size());
+  adviseHugePages(merged.data(), merged.capacity() * sizeof(Record));
+  std::merge(records_.begin(), middle, middle, records_.end(), std::back_inserter(merged), less);
+  records_.swap(merged);
 }
 
 void IndexEntrySorter::spill() {

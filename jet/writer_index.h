@@ -65,6 +65,7 @@ class IndexEntrySorter {
 
  private:
   void spill();
+  void growKeys(std::size_t adding);
   void sortMemory();
   std::size_t budget_;
   std::string what_, folder_;
