@@ -339,7 +339,7 @@ void IndexEntrySorter::growKeys(std::size_t adding) {
   const std::size_t needed = keys_.size() + adding;
   const std::size_t average = needed / (records_.size() + 1) + 1;
   const std::size_t records = std::max(records_.capacity(), records_.size() + 1);
-  const std::size_t want = std::max(needed, std::min(budget_, average * records + records / 4 * average));
+  const std::size_t want = std::max(needed, std::min(budget_, average * (records + records / 4)));
   keys_.reserve(want);
   adviseHugePages(keys_.data(), keys_.capacity());
 }

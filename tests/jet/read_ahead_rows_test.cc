@@ -1,10 +1,11 @@
-#include "jet/read_ahead_rows.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <stdexcept>
 #include <string>
+
+#include "jet/read_ahead_rows.h"
+#include "jet/vector_cursor.h"
 
 namespace jet {
 namespace {
@@ -91,20 +92,8 @@ TEST(ReadAheadRows, StopsReadingWhenItsUserStopsEarly) {
 }
 
 TEST(ReadAheadRows, KeepsNoTextWhenTheSourceCannot) {
-  std::vector<Row> data = {{std::int32_t{1}, std::string("x")}};
-  class Plain : public RowCursor {
-   public:
-    explicit Plain(std::vector<Row>& d) : d_(d) {}
-    bool next(Row& row) override {
-      if (at_ >= d_.size()) return false;
-      row = d_[at_++];
-      return true;
-    }
-
-   private:
-    std::vector<Row>& d_;
-    std::size_t at_ = 0;
-  } source(data);
+  const std::vector<Row> data = {{std::int32_t{1}, std::string("x")}};
+  VectorCursor source(data);
   ReadAheadRows rows(source);
   EXPECT_FALSE(rows.keepStoredText({false, true}));
   Row row;
