@@ -16,7 +16,6 @@
 #include "jet/error.h"
 #include "jet/file_output.h"
 #include "jet/page_file.h"
-#include "jet/read_ahead_rows.h"
 #include "jet/table_scan.h"
 #include "jet/text.h"
 #include "jet/writer_keys_carried.h"
@@ -280,8 +279,8 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
     const std::vector<std::size_t> carry = indexesToCarry(db, def, generation, temp);
     if (carry.empty()) {
       auto rows = db.rows(def);
-      ReadAheadRows ahead(*rows);
-      writer.addTable(target, ahead, object);
+      object.readAhead = true;
+      writer.addTable(target, *rows, object);
     } else {
       SourceIndexKeys keys(db.file(), def, carry, options.carriedKeyMemory, folderOf(temp));
       CarryingRows rows(db.file(), def, keys);

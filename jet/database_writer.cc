@@ -10,7 +10,9 @@
 #include "jet/error.h"
 #include "jet/layout/header.h"
 #include "jet/layout/jet4_write.h"
+#include "jet/prepared_rows.h"
 #include "jet/rc4.h"
+#include "jet/row_preparer.h"
 #include "jet/text.h"
 #include "jet/vector_cursor.h"
 #include "jet/writer_bytes.h"
@@ -529,7 +531,7 @@ struct DatabaseWriter::State {
   double date(double d) const { return d != 0 ? d : options.creationDate; }
 
   void writeTable(PendingTable& pt, RowCursor& rows, const std::string& what,
-                  CarriedKeys* carried = nullptr);
+                  CarriedKeys* carried = nullptr, bool readAhead = false);
   void writeDefinition(const PendingTable& pt, const std::map<std::uint32_t, std::uint32_t>& pages);
   void addInheritedAces(std::int32_t objectId, std::int32_t parentId);
   void writeGlobalMap();
@@ -602,20 +604,12 @@ class TableLongValues : public LongValuePlacer {
   ByteBuffer chainRow_;
 };
 
-std::size_t columnPosition(const TableDef& t, std::uint16_t number) {
-  for (std::size_t i = 0; i < t.columns.size(); ++i) {
-    if (t.columns[i].number == number) return i;
-  }
-  return t.columns.size();
-}
-
 }  // namespace
 
 void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const std::string& what,
-                                       CarriedKeys* carried) {
+                                       CarriedKeys* carried, bool readAhead) {
   const TableDef& t = pt.def;
   TableLongValues longValues(out, format);
-  const bool jet3 = options.generation == 3;
   std::vector<std::unique_ptr<IndexEntrySorter>> entries;
   for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
     entries.push_back(std::make_unique<IndexEntrySorter>(
@@ -634,91 +628,42 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
     out.write(pageNumber, page->bytes());
     spare = std::move(page);
   };
-  // Per index column: where its value is in a row, and what errors call it.
-  struct KeyColumn {
-    std::size_t at;
-    const Column* column;
-    bool ascending;
-    std::string what;
-  };
-  std::vector<std::vector<KeyColumn>> keyColumns(t.physicalIndexes.size());
-  for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
-    for (const IndexColumn& ic : t.physicalIndexes[r].columns) {
-      const std::size_t at = columnPosition(t, ic.columnNumber);
-      const Column& c = t.columns[at];
-      keyColumns[r].push_back({at, &c, ic.ascending, what + ", column '" + c.name + "'"});
-    }
-  }
-  std::vector<std::size_t> autoColumns;
-  for (std::size_t i = 0; i < t.columns.size(); ++i) {
-    if (t.columns[i].flags & kColumnAutoLong) autoColumns.push_back(i);
-  }
-  RowEncoder encoder(t, format, options.codePage);
-  // Text no index needs goes across as stored, not through UTF-8: any Jet 4
-  // text to Jet 4, and ASCII to Jet 3 where the code page holds it as itself.
-  if (options.generation == 4 || (options.generation == 3 && asciiCompatible(options.codePage))) {
-    std::vector<bool> keep(t.columns.size(), false);
-    bool any = false;
-    for (std::size_t i = 0; i < t.columns.size(); ++i) {
-      const Column& c = t.columns[i];
-      if (c.type != ColumnType::Text && c.type != ColumnType::Memo) continue;
-      bool indexed = false;
-      for (const auto& columns : keyColumns) {
-        for (const KeyColumn& k : columns) indexed = indexed || k.at == i;
-      }
-      keep[i] = !indexed;
-      any = any || keep[i];
-    }
-    if (any && rows.keepStoredText(keep)) encoder.takeStoredText(keep, rows);
-  }
-  static const Value kNull;
-  Row row;
-  ByteBuffer key;
+  RowPreparer preparer(t, format, options.generation, options.codePage, what, carried);
+  preparer.takeStoredText(rows);
+  // Carried keys read the source's index pages in step with its rows, on this thread.
+  PreparedRows prepared(rows, preparer, readAhead && carried == nullptr);
+  ByteBuffer descriptor;
   std::uint32_t count = 0;
-  while (rows.next(row)) {
-    // Jet 3 errors name the row: code-page text may fail on any of them.
-    const std::span<const std::uint8_t> bytes =
-        encoder.encode(row, longValues, what, jet3 ? count + 1 : 0);
-    if (!page || !page->fits(bytes.size())) {
-      closePage();
-      pageNumber = out.allocate();
-      if (spare) {
-        page = std::move(spare);
-        page->reset(pt.firstPage);
-      } else {
-        page = std::make_unique<RowPage>(format.pageSize, pt.firstPage, format);
+  while (PreparedBatch* b = prepared.next()) {
+    for (const PreparedBatch::Row& r : b->rows) {
+      const std::span<std::uint8_t> bytes(b->rowBytes.data() + r.from, r.size);
+      // Long values first, in the order the row met them: their pages come before the row's.
+      for (std::size_t k = r.firstLong; k < r.firstLong + r.longCount; ++k) {
+        const PreparedBatch::LongValue& lv = b->longs[k];
+        descriptor.clear();
+        longValues.place(*lv.column, std::span(b->longBytes).subspan(lv.from, lv.size), descriptor);
+        std::copy(descriptor.begin(), descriptor.end(), bytes.begin() + lv.rowOffset);
       }
-      dataPages.push_back(pageNumber);
-    }
-    const std::uint8_t slot = page->add(bytes);
-    ++count;
-    for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
-      const PhysicalIndex& p = t.physicalIndexes[r];
-      key.clear();
-      bool allNull = true, anyNull = false;
-      const bool keyGiven = carried != nullptr && carried->carries(r);
-      for (const KeyColumn& k : keyColumns[r]) {
-        const Value& v = k.at < row.size() ? row[k.at] : kNull;
-        if (!isNull(v) || k.column->type == ColumnType::Boolean) {
-          allNull = false;
+      if (!page || !page->fits(bytes.size())) {
+        closePage();
+        pageNumber = out.allocate();
+        if (spare) {
+          page = std::move(spare);
+          page->reset(pt.firstPage);
         } else {
-          anyNull = true;
+          page = std::make_unique<RowPage>(format.pageSize, pt.firstPage, format);
         }
-        if (keyGiven) continue;
-        appendIndexKey(key, k.column->type, v, k.ascending, k.what, options.generation,
-                       options.codePage);
+        dataPages.push_back(pageNumber);
       }
-      // A carried index has an entry exactly where the source had one.
-      if (keyGiven ? !carried->keyOfLastRow(r, key) : allNull && (p.flags & kIndexIgnoreNulls)) {
-        continue;
-      }
-      entries[r]->add(key, pageNumber, slot, anyNull);
-    }
-    for (std::size_t i : autoColumns) {
-      if (i < row.size() && std::holds_alternative<std::int32_t>(row[i])) {
-        maxAuto = std::max<std::int64_t>(maxAuto, std::get<std::int32_t>(row[i]));
+      const std::uint8_t slot = page->add(bytes);
+      ++count;
+      for (std::size_t x = 0; x < entries.size(); ++x) {
+        const PreparedBatch::Key& k = b->keys[r.firstKey + x];
+        if (!k.entry) continue;
+        entries[x]->add(std::span(b->keyBytes).subspan(k.from, k.size), pageNumber, slot, k.anyNull);
       }
     }
+    maxAuto = std::max(maxAuto, b->maxAuto);
   }
   if (page && page->freeSpace() < kRoomForRows) {
     roomyPages.push_back(pageNumber);  // the last page always takes new rows first
@@ -959,7 +904,7 @@ std::uint32_t DatabaseWriter::addTable(const TableDef& def, RowCursor& rows,
     throw renamed(e, "'table '" + def.name + "'", "'" + what);
   }
   pt.firstPage = s_->out.allocate(pt.pageCount);
-  s_->writeTable(pt, rows, what, object.carriedKeys);
+  s_->writeTable(pt, rows, what, object.carriedKeys, object.readAhead);
   const std::int32_t id = static_cast<std::int32_t>(pt.firstPage);
   ObjectRow o;
   o.id = id;

@@ -57,6 +57,9 @@ struct TableObject {
   std::vector<PropertyMap> properties;  // the table's own map and its columns' maps
   double dateCreate = 0, dateUpdate = 0;  // 0: the database's creation date
   CarriedKeys* carriedKeys = nullptr;  // keys for the indexes it carries
+  // The rows may be read and encoded on a thread of the writer's, ahead of
+  // it: the cursor is this table's alone. Not with carried keys.
+  bool readAhead = false;
 };
 
 // Any other catalog object (container, form, report, module, document):

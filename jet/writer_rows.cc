@@ -378,6 +378,14 @@ bool RowEncoder::storedValue(std::size_t i, const Column& c, const std::string& 
   return true;
 }
 
+std::size_t RowEncoder::varStart(std::uint16_t varIndex) const {
+  // Both generations lay out the column count, the fixed area, then the
+  // variable columns in order; Jet 3 counts in one byte, Jet 4 in two.
+  std::size_t at = (format_.generation == 3 ? 1 : 2) + fixed_.size();
+  for (std::size_t k = 0; k < varIndex && k < vars_.size(); ++k) at += vars_[k].size();
+  return at;
+}
+
 std::span<const std::uint8_t> RowEncoder::encode(const Row& row, LongValuePlacer& placer,
                                                  const std::string& what, std::uint32_t rowNumber) {
   const Context ctx{what, rowNumber};

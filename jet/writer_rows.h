@@ -58,6 +58,8 @@ class RowEncoder {
   // kept without bytes. Jet 3 rows take them only when their code page holds
   // ASCII as itself.
   void takeStoredText(const std::vector<bool>& columns, const RowCursor& cursor);
+  // Where variable column `varIndex` starts in the row encode gave last.
+  std::size_t varStart(std::uint16_t varIndex) const;
 
  private:
   // Encodes kept column `i` from its stored bytes; false when it has none

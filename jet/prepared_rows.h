@@ -1,0 +1,56 @@
+// PreparedRows: the rows of a cursor made ready by a RowPreparer, batch by
+// batch. On a thread of its own it reads, decodes and encodes a few batches
+// ahead of the writer, so that this work overlaps with placing rows and
+// building indexes; without one it prepares each batch when it is asked for.
+// Either way the batches hold the same rows, and errors come in the
+// source's order: the rows before a failing one, then its error.
+//
+// With a thread, nobody else may touch the cursor while this object lives.
+// Memory stays bounded: a batch ends at a row count or a byte size.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <thread>
+
+#include "jet/database.h"
+#include "jet/row_preparer.h"
+
+namespace jet {
+
+class PreparedRows {
+ public:
+  PreparedRows(RowCursor& source, RowPreparer& preparer, bool ownThread);
+  ~PreparedRows();
+  PreparedRows(const PreparedRows&) = delete;
+  PreparedRows& operator=(const PreparedRows&) = delete;
+
+  // The next batch, the caller's until the next call; nullptr after the last.
+  // Throws the error that ended the batch before, once its rows are taken.
+  PreparedBatch* next();
+
+  static constexpr std::size_t kBatches = 4;
+  static constexpr std::size_t kBatchRows = 512;
+  static constexpr std::size_t kBatchBytes = 1 << 20;
+
+ private:
+  void start();
+  void produce();
+  void fill(PreparedBatch& batch);
+
+  RowCursor& source_;
+  RowPreparer& preparer_;
+  bool ownThread_;
+
+  PreparedBatch batches_[kBatches];
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t produced_ = 0, consumed_ = 0;  // batches, counted from the first
+  std::atomic<bool> stop_{false};
+  std::thread reader_;
+  PreparedBatch* current_ = nullptr;  // the caller's batch
+};
+
+}  // namespace jet
