@@ -159,6 +159,17 @@ std::uint64_t headOf(std::span<const std::uint8_t> key) {
   return h;
 }
 
+constexpr std::uint16_t kNullKeyBit = 0x8000;
+constexpr std::size_t kMaxSortedKey = 0x7FFF;
+
+std::uint16_t lengthWord(const std::uint8_t* keys, const Record& r) {
+  return static_cast<std::uint16_t>(keys[r.keyAt] | (keys[r.keyAt + 1] << 8));
+}
+std::size_t keyLength(const std::uint8_t* keys, const Record& r) {
+  return lengthWord(keys, r) & kMaxSortedKey;
+}
+const std::uint8_t* keyOf(const std::uint8_t* keys, const Record& r) { return keys + r.keyAt + 2; }
+
 // The order of IndexEntry::operator<: key bytes, then page, then row. Every
 // key starts with the same `shared` bytes; heads are the 8 bytes after them.
 struct RecordLess {
@@ -166,49 +177,65 @@ struct RecordLess {
   std::size_t shared = 0;
   bool operator()(const Record& a, const Record& b) const {
     if (a.head != b.head) return a.head < b.head;
-    const std::size_t n = std::min(a.keyLength, b.keyLength);
-    const int c = std::memcmp(keys + a.keyAt + shared, keys + b.keyAt + shared, n - shared);
+    const std::size_t la = keyLength(keys, a), lb = keyLength(keys, b);
+    const std::size_t n = std::min(la, lb);
+    const int c = std::memcmp(keyOf(keys, a) + shared, keyOf(keys, b) + shared, n - shared);
     if (c != 0) return c < 0;
-    if (a.keyLength != b.keyLength) return a.keyLength < b.keyLength;
-    if (a.page != b.page) return a.page < b.page;
-    return a.row < b.row;
+    if (la != lb) return la < lb;
+    return a.pageRow < b.pageRow;
   }
 };
 
 void fill(IndexEntry& e, const Record& r, const ByteBuffer& keys) {
-  e.key.assign(keys.begin() + r.keyAt, keys.begin() + r.keyAt + r.keyLength);
-  e.page = r.page;
-  e.row = r.row;
-  e.nullKey = r.nullKey;
+  const std::uint8_t* k = keyOf(keys.data(), r);
+  e.key.assign(k, k + keyLength(keys.data(), r));
+  e.page = r.pageRow >> 8;
+  e.row = static_cast<std::uint8_t>(r.pageRow & 0xFF);
+  e.nullKey = (lengthWord(keys.data(), r) & kNullKeyBit) != 0;
 }
 
-// The sorted records of the one run that stayed in memory.
+// The records of the run that stayed in memory, sorted in two halves and
+// merged as they are read: no second buffer of records.
 class RecordSource : public IndexEntrySource {
  public:
-  RecordSource(const std::vector<Record>& records, const ByteBuffer& keys)
-      : records_(records), keys_(keys) {}
-  bool next(IndexEntry& e) override {
-    if (at_ >= records_.size()) return false;
+  RecordSource(const std::vector<Record>& records, const ByteBuffer& keys, std::size_t split,
+               RecordLess less)
+      : records_(records), keys_(keys), aEnd_(split), b_(split), less_(less) {}
+  bool nextRecord(const Record*& r) {
+    const bool haveA = a_ < aEnd_, haveB = b_ < records_.size();
+    if (!haveA && !haveB) return false;
+    const bool fromA = haveA && (!haveB || !less_(records_[b_], records_[a_]));
+    std::size_t& at = fromA ? a_ : b_;
     // Sorted records point all over the key buffer: fetch ahead.
     constexpr std::size_t kAhead = 16;
-    if (at_ + kAhead < records_.size()) __builtin_prefetch(keys_.data() + records_[at_ + kAhead].keyAt);
-    fill(e, records_[at_++], keys_);
+    if (at + kAhead < (fromA ? aEnd_ : records_.size())) {
+      __builtin_prefetch(keys_.data() + records_[at + kAhead].keyAt);
+    }
+    r = &records_[at++];
+    return true;
+  }
+  bool next(IndexEntry& e) override {
+    const Record* r;
+    if (!nextRecord(r)) return false;
+    fill(e, *r, keys_);
     return true;
   }
 
  private:
   const std::vector<Record>& records_;
   const ByteBuffer& keys_;
-  std::size_t at_ = 0;
+  std::size_t a_ = 0, aEnd_, b_;
+  RecordLess less_;
 };
 
 // Spilled record: u16 key length, key, u32 page, u8 row, u8 null flag.
 void appendRecord(ByteBuffer& b, const Record& r, const ByteBuffer& keys) {
-  addU16(b, r.keyLength);
-  addBytes(b, std::span(keys).subspan(r.keyAt, r.keyLength));
-  addU32(b, r.page);
-  addU8(b, r.row);
-  addU8(b, r.nullKey ? 1 : 0);
+  const std::size_t length = keyLength(keys.data(), r);
+  addU16(b, static_cast<std::uint16_t>(length));
+  addBytes(b, std::span(keys).subspan(r.keyAt + 2, length));
+  addU32(b, r.pageRow >> 8);
+  addU8(b, static_cast<std::uint8_t>(r.pageRow & 0xFF));
+  addU8(b, (lengthWord(keys.data(), r) & kNullKeyBit) != 0 ? 1 : 0);
 }
 
 // Reads one run back through a small buffer.
@@ -301,11 +328,18 @@ IndexEntrySorter::~IndexEntrySorter() {
 
 void IndexEntrySorter::add(std::span<const std::uint8_t> key, std::uint32_t page,
                            std::uint8_t row, bool nullKey) {
-  assert(key.size() <= 0xFFFF);
-  if (keys_.size() + key.size() > 0xFFFFFFFFu) spill();  // keyAt is 32 bits
-  if (keys_.size() + key.size() > keys_.capacity()) growKeys(key.size());
-  records_.push_back(Record{headOf(key), static_cast<std::uint32_t>(keys_.size()), page,
-                            static_cast<std::uint16_t>(key.size()), row, nullKey});
+  // Index entries point at rows with three bytes of page; keys fill part of a page.
+  if (key.size() > kMaxSortedKey || page >= (1u << 24)) {
+    throw unsupported(what_, "an index entry is out of Jet's range");
+  }
+  const std::size_t adding = 2 + key.size();
+  if (keys_.size() + adding > 0xFFFFFFFFu) spill();  // keyAt is 32 bits
+  if (keys_.size() + adding > keys_.capacity()) growKeys(adding);
+  records_.push_back(Record{headOf(key), static_cast<std::uint32_t>(keys_.size()),
+                            page << 8 | row});
+  const auto word = static_cast<std::uint16_t>(key.size() | (nullKey ? kNullKeyBit : 0));
+  keys_.push_back(static_cast<std::uint8_t>(word & 0xFF));
+  keys_.push_back(static_cast<std::uint8_t>(word >> 8));
   keys_.insert(keys_.end(), key.begin(), key.end());
   if (keys_.size() + records_.size() * sizeof(Record) > budget_) spill();
 }
@@ -345,42 +379,42 @@ void IndexEntrySorter::growKeys(std::size_t adding) {
 }
 
 void IndexEntrySorter::sortMemory() {
+  split_ = records_.size();
+  shared_ = 0;
   if (records_.empty()) return;
   // Rows often come in key order (a counter as the primary key).
   if (std::is_sorted(records_.begin(), records_.end(), RecordLess{keys_.data()})) return;
   // Keys of one index often start alike (a start byte, a common word), so
   // the heads are taken after what all of them share.
-  const std::uint8_t* first = keys_.data() + records_.front().keyAt;
-  std::size_t shared = records_.front().keyLength;
+  const std::uint8_t* first = keyOf(keys_.data(), records_.front());
+  std::size_t shared = keyLength(keys_.data(), records_.front());
   for (const Record& r : records_) {
-    const std::uint8_t* k = keys_.data() + r.keyAt;
+    const std::uint8_t* k = keyOf(keys_.data(), r);
     std::size_t i = 0;
-    const std::size_t n = std::min<std::size_t>(shared, r.keyLength);
+    const std::size_t n = std::min(shared, keyLength(keys_.data(), r));
     while (i < n && k[i] == first[i]) ++i;
     shared = i;
   }
   if (shared > 0) {
     for (Record& r : records_) {
-      r.head = headOf(std::span(keys_).subspan(r.keyAt + shared, r.keyLength - shared));
+      r.head = headOf(std::span(keyOf(keys_.data(), r) + shared,
+                                keyLength(keys_.data(), r) - shared));
     }
   }
+  shared_ = shared;
   const RecordLess less{keys_.data(), shared};
-  // A large run is sorted in two halves at once, then merged; the order is
-  // total (no two records share page and row), so the result is the same.
+  // A large run is sorted in two halves at once, merged as it is read; the
+  // order is total (no two records share page and row), so the result is the same.
   constexpr std::size_t kHalvesFrom = 1u << 17;
   if (records_.size() < kHalvesFrom) {
     std::sort(records_.begin(), records_.end(), less);
     return;
   }
-  const auto middle = records_.begin() + static_cast<std::ptrdiff_t>(records_.size() / 2);
+  split_ = records_.size() / 2;
+  const auto middle = records_.begin() + static_cast<std::ptrdiff_t>(split_);
   std::thread other([&] { std::sort(records_.begin(), middle, less); });
   std::sort(middle, records_.end(), less);
   other.join();
-  std::vector<Record> merged;
-  merged.reserve(records_.size());
-  adviseHugePages(merged.data(), merged.capacity() * sizeof(Record));
-  std::merge(records_.begin(), middle, middle, records_.end(), std::back_inserter(merged), less);
-  records_.swap(merged);
 }
 
 void IndexEntrySorter::spill() {
@@ -398,8 +432,9 @@ void IndexEntrySorter::spill() {
   }
   sortMemory();
   ByteBuffer b;
-  b.reserve(keys_.size() + records_.size() * 8);
-  for (const Record& r : records_) appendRecord(b, r, keys_);
+  b.reserve(keys_.size() + records_.size() * 6);
+  RecordSource sorted(records_, keys_, split_, RecordLess{keys_.data(), shared_});
+  for (const Record* r; sorted.nextRecord(r);) appendRecord(b, *r, keys_);
   if (std::fseek(file_, static_cast<long>(fileSize_), SEEK_SET) != 0 ||
       std::fwrite(b.data(), 1, b.size(), file_) != b.size() || std::fflush(file_) != 0) {
     throw writeFailed(what_, "the index keys do not fit in the temporary folder");
@@ -413,7 +448,7 @@ void IndexEntrySorter::spill() {
 std::unique_ptr<IndexEntrySource> IndexEntrySorter::sorted() {
   if (runs_.empty()) {
     sortMemory();
-    return std::make_unique<RecordSource>(records_, keys_);
+    return std::make_unique<RecordSource>(records_, keys_, split_, RecordLess{keys_.data(), shared_});
   }
   spill();
   std::vector<Record>().swap(records_);

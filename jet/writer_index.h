@@ -52,15 +52,14 @@ class IndexEntrySorter {
   std::unique_ptr<IndexEntrySource> sorted();
   std::size_t spilledRuns() const { return runs_.size(); }
 
-  // An entry held in memory: its key lies in keys_; the first bytes are
-  // repeated big-endian in `head`, so most comparisons stay in the record.
+  // An entry held in memory: its key lies in keys_ after a two-byte length
+  // whose top bit marks a null key. The key's first bytes are repeated
+  // big-endian in `head`, so most comparisons stay in the record. 16 bytes:
+  // a large table's records are tens of megabytes, touched fresh.
   struct Record {
     std::uint64_t head;
-    std::uint32_t keyAt;
-    std::uint32_t page;
-    std::uint16_t keyLength;
-    std::uint8_t row;
-    bool nullKey;
+    std::uint32_t keyAt;    // of the length
+    std::uint32_t pageRow;  // page << 8 | row, ordered as the entries are
   };
 
  private:
@@ -71,6 +70,9 @@ class IndexEntrySorter {
   std::string what_, folder_;
   ByteBuffer keys_;               // the keys of records_, one after the other
   std::vector<Record> records_;
+  // After sortMemory: records_ is sorted in [0, split_) and [split_, end),
+  // merged as they are read; every key starts with `shared_` common bytes.
+  std::size_t split_ = 0, shared_ = 0;
   std::FILE* file_ = nullptr;
   std::uint64_t fileSize_ = 0;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> runs_;  // offset, entries

@@ -122,6 +122,7 @@ TEST(WriterIndex, SortedRunsOnDiskGiveTheSameEntriesAsSortingInMemory) {
     e.key = {static_cast<std::uint8_t>((i * 37) % 251), static_cast<std::uint8_t>(i % 7)};
     e.page = 100 + i / 200;
     e.row = static_cast<std::uint8_t>(i % 200);
+    e.nullKey = i % 11 == 0;
     all.push_back(e);
     small.add(e);
   }
@@ -132,39 +133,61 @@ TEST(WriterIndex, SortedRunsOnDiskGiveTheSameEntriesAsSortingInMemory) {
   std::size_t n = 0;
   while (merged->next(e)) {
     ASSERT_LT(n, all.size());
-    EXPECT_TRUE(e.key == all[n].key && e.page == all[n].page && e.row == all[n].row) << n;
+    EXPECT_TRUE(e.key == all[n].key && e.page == all[n].page && e.row == all[n].row &&
+                e.nullKey == all[n].nullKey)
+        << n;
     ++n;
   }
   EXPECT_EQ(n, all.size());
 }
 
-// Large runs are sorted in two halves at once and merged: the order must be
-// that of IndexEntry, equal keys ordered by page and row.
+// Large runs are sorted in two halves at once and merged as they are read,
+// in memory and into runs on disk: the order must be that of IndexEntry,
+// equal keys ordered by page and row.
 TEST(WriterIndex, ARunSortedInHalvesComesOutInEntryOrder) {
-  IndexEntrySorter sorter(256u << 20, "test");
-  std::vector<IndexEntry> all;
-  for (std::uint32_t i = 0; i < 300000; ++i) {
+  for (const std::size_t budget : {std::size_t{256} << 20, std::size_t{8} << 20}) {
+    IndexEntrySorter sorter(budget, "test");
+    std::vector<IndexEntry> all;
+    for (std::uint32_t i = 0; i < 700000; ++i) {
+      IndexEntry e;
+      const std::uint32_t v = (i * 2654435761u) % 50021;  // scattered, with repeats
+      e.key = {0x7F, 'K', 'e', 'y', static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v),
+               static_cast<std::uint8_t>(i % 3)};
+      if (i % 5 == 0) e.key.resize(5);
+      // Each page and row once, scattered, some pages near Jet's 3-byte limit.
+      const std::uint32_t k = i / 200;
+      e.page = 7 + (k * 7919u) % 3511 + (k % 13 == 0 ? 0xFFF000 : 0);
+      e.row = static_cast<std::uint8_t>(i % 200);
+      e.nullKey = i % 17 == 0;
+      all.push_back(e);
+      sorter.add(e);
+    }
+    if (budget > (64u << 20)) {
+      EXPECT_EQ(sorter.spilledRuns(), 0u);
+    } else {
+      EXPECT_GE(sorter.spilledRuns(), 2u);
+    }
+    std::sort(all.begin(), all.end());
+    const auto sorted = sorter.sorted();
     IndexEntry e;
-    const std::uint32_t v = (i * 2654435761u) % 50021;  // scattered, with repeats
-    e.key = {0x7F, 'K', 'e', 'y', static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v),
-             static_cast<std::uint8_t>(i % 3)};
-    if (i % 5 == 0) e.key.resize(5);
-    e.page = 7 + (i * 7919u) % 4000;
-    e.row = static_cast<std::uint8_t>(i % 200);
-    all.push_back(e);
-    sorter.add(e);
+    std::size_t n = 0;
+    while (sorted->next(e)) {
+      ASSERT_LT(n, all.size());
+      ASSERT_TRUE(e.key == all[n].key && e.page == all[n].page && e.row == all[n].row &&
+                  e.nullKey == all[n].nullKey)
+          << n << " of budget " << budget;
+      ++n;
+    }
+    EXPECT_EQ(n, all.size());
   }
-  EXPECT_EQ(sorter.spilledRuns(), 0u);
-  std::sort(all.begin(), all.end());
-  const auto sorted = sorter.sorted();
-  IndexEntry e;
-  std::size_t n = 0;
-  while (sorted->next(e)) {
-    ASSERT_LT(n, all.size());
-    ASSERT_TRUE(e.key == all[n].key && e.page == all[n].page && e.row == all[n].row) << n;
-    ++n;
-  }
-  EXPECT_EQ(n, all.size());
+}
+
+TEST(WriterIndex, AnEntryBeyondJetsRangeIsRefused) {
+  IndexEntrySorter sorter(1 << 20, "test");
+  const std::vector<std::uint8_t> key = {0x7F, 1};
+  EXPECT_NO_THROW(sorter.add(key, (1u << 24) - 1, 1, false));
+  EXPECT_THROW(sorter.add(key, 1u << 24, 1, false), Error);
+  EXPECT_THROW(sorter.add(std::vector<std::uint8_t>(0x8000, 1), 5, 1, false), Error);
 }
 
 TEST(WriterIndex, ABoundedKeyBudgetWritesTheSameFile) {
