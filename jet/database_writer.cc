@@ -632,7 +632,7 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
   preparer.takeStoredText(rows);
   // Carried keys read the source's index pages in step with its rows, on this thread.
   PreparedRows prepared(rows, preparer, readAhead && carried == nullptr);
-  ByteBuffer descriptor;
+  ByteBuffer descriptor, key;
   std::uint32_t count = 0;
   while (PreparedBatch* b = prepared.next()) {
     for (const PreparedBatch::Row& r : b->rows) {
@@ -660,7 +660,13 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
       for (std::size_t x = 0; x < entries.size(); ++x) {
         const PreparedBatch::Key& k = b->keys[r.firstKey + x];
         if (!k.entry) continue;
-        entries[x]->add(std::span(b->keyBytes).subspan(k.from, k.size), pageNumber, slot, k.anyNull);
+        if (k.carried) {
+          entries[x]->add(std::span(b->keyBytes).subspan(k.from, k.size), pageNumber, slot, k.anyNull);
+        } else {
+          key.clear();
+          preparer.makeKey(*b, r, x, key);
+          entries[x]->add(key, pageNumber, slot, k.anyNull);
+        }
       }
     }
     maxAuto = std::max(maxAuto, b->maxAuto);

@@ -25,6 +25,7 @@ void PreparedBatch::clear() {
   keyBytes.clear();
   longs.clear();
   keys.clear();
+  keyValueCount = 0;
   maxAuto = INT64_MIN;
   error = nullptr;
   last = false;
@@ -47,7 +48,10 @@ RowPreparer::RowPreparer(const TableDef& table, const WriteFormat& format, int g
       carried_(carried),
       encoder_(table, format, codePage),
       keyColumns_(table.physicalIndexes.size()) {
+  std::size_t values = 0;
   for (std::size_t r = 0; r < table.physicalIndexes.size(); ++r) {
+    firstValueOf_.push_back(values);
+    values += table.physicalIndexes[r].columns.size();
     for (const IndexColumn& ic : table.physicalIndexes[r].columns) {
       const std::size_t at = columnPosition(table, ic.columnNumber);
       const Column& c = table.columns[at];
@@ -96,6 +100,7 @@ bool RowPreparer::prepareNext(RowCursor& rows, PreparedBatch& b) {
 
   static const Value kNull;
   r.firstKey = b.keys.size();
+  r.firstKeyValue = b.keyValueCount;
   for (std::size_t x = 0; x < table_.physicalIndexes.size(); ++x) {
     const std::size_t from = b.keyBytes.size();
     bool allNull = true, anyNull = false;
@@ -107,8 +112,8 @@ bool RowPreparer::prepareNext(RowCursor& rows, PreparedBatch& b) {
       } else {
         anyNull = true;
       }
-      if (keyGiven) continue;
-      appendIndexKey(b.keyBytes, k.column->type, v, k.ascending, k.what, generation_, codePage_);
+      if (b.keyValueCount == b.keyValues.size()) b.keyValues.emplace_back();
+      b.keyValues[b.keyValueCount++] = v;
     }
     bool entry;
     if (keyGiven) {
@@ -119,7 +124,7 @@ bool RowPreparer::prepareNext(RowCursor& rows, PreparedBatch& b) {
     } else {
       entry = !(allNull && (table_.physicalIndexes[x].flags & kIndexIgnoreNulls));
     }
-    b.keys.push_back({from, b.keyBytes.size() - from, entry, anyNull});
+    b.keys.push_back({from, b.keyBytes.size() - from, entry, anyNull, keyGiven});
   }
   for (std::size_t i : autoColumns_) {
     if (i < row_.size() && std::holds_alternative<std::int32_t>(row_[i])) {
@@ -129,6 +134,14 @@ bool RowPreparer::prepareNext(RowCursor& rows, PreparedBatch& b) {
   ++count_;
   b.rows.push_back(r);
   return true;
+}
+
+void RowPreparer::makeKey(const PreparedBatch& batch, const PreparedBatch::Row& row,
+                          std::size_t index, ByteBuffer& key) const {
+  const Value* values = batch.keyValues.data() + row.firstKeyValue + firstValueOf_[index];
+  for (const KeyColumn& k : keyColumns_[index]) {
+    appendIndexKey(key, k.column->type, *values++, k.ascending, k.what, generation_, codePage_);
+  }
 }
 
 }  // namespace jet

@@ -1,6 +1,6 @@
 // RowPreparer: the part of writing a Jet 3/4 row that needs no page of the
-// copy: the row's bytes with its long values still to be placed, its key
-// for each index, its auto-number. What it makes goes into PreparedBatch;
+// copy: the row's bytes with its long values still to be placed, the values
+// its index keys are made of, its auto-number. What it makes goes into PreparedBatch;
 // the writer then places long values and rows, in the same order, so the
 // copy comes out the same whichever thread prepared it (PreparedRows).
 #pragma once
@@ -12,6 +12,7 @@
 
 #include "jet/database.h"
 #include "jet/schema.h"
+#include "jet/value.h"
 #include "jet/writer_bytes.h"
 #include "jet/writer_format.h"
 #include "jet/writer_rows.h"
@@ -28,20 +29,26 @@ struct PreparedBatch {
     std::size_t from, size;   // the content, in longBytes
     std::size_t rowOffset;    // of the descriptor, in the row's bytes
   };
+  // A row's entry in one index: its key bytes when carried from the
+  // source, else made by the writer from the row's key values.
   struct Key {
-    std::size_t from, size;  // in keyBytes
+    std::size_t from, size;  // in keyBytes, when `carried`
     bool entry;              // false: the row has no entry in this index
     bool anyNull;
+    bool carried;
   };
   struct Row {
     std::size_t from, size;  // in rowBytes
     std::size_t firstLong, longCount;
     std::size_t firstKey;    // one key per physical index, in order
+    std::size_t firstKeyValue;  // the values of every index's columns, in order
   };
   std::vector<Row> rows;
   ByteBuffer rowBytes, longBytes, keyBytes;
   std::vector<LongValue> longs;
   std::vector<Key> keys;
+  std::vector<Value> keyValues;  // [0, keyValueCount) in use; the rest keep their storage
+  std::size_t keyValueCount = 0;
   std::int64_t maxAuto = INT64_MIN;  // the largest auto-number of these rows
   std::exception_ptr error;          // what came up after these rows
   bool last = false;                 // no rows after these
@@ -64,6 +71,11 @@ class RowPreparer {
   // Reads the next row of `rows` into `batch`; false at the end. Throws what
   // the source or the encoding throws, leaving the batch's rows as they were.
   bool prepareNext(RowCursor& rows, PreparedBatch& batch);
+  // The key of `row` in physical index `index` from its key values, made
+  // where the entries are sorted: a share of the work off the reading thread.
+  // Reads only what the constructor set, so any thread may call it.
+  void makeKey(const PreparedBatch& batch, const PreparedBatch::Row& row, std::size_t index,
+               ByteBuffer& key) const;
 
  private:
   struct KeyColumn {
@@ -87,6 +99,7 @@ class RowPreparer {
   CarriedKeys* carried_;
   RowEncoder encoder_;
   std::vector<std::vector<KeyColumn>> keyColumns_;  // per physical index
+  std::vector<std::size_t> firstValueOf_;           // per physical index: its first key value
   std::vector<std::size_t> autoColumns_;
   LongValueKeeper keeper_;
   Row row_;

@@ -101,8 +101,11 @@ Taken take(RowCursor& source, const TableDef& table, bool ownThread, std::size_t
         EXPECT_EQ(b->keys.size() - r.firstKey >= table.physicalIndexes.size(), true);
         for (std::size_t x = 0; x < table.physicalIndexes.size(); ++x) {
           const PreparedBatch::Key& k = b->keys[r.firstKey + x];
+          EXPECT_FALSE(k.carried);
+          ByteBuffer key;
+          preparer.makeKey(*b, r, x, key);
           s += "|key" + std::to_string(k.entry) + std::to_string(k.anyNull) + ":" +
-               bytesOf(b->keyBytes, k.from, k.size);
+               bytesOf(key, 0, key.size());
         }
         t.rows.push_back(std::move(s));
       }
