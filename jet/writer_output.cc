@@ -16,6 +16,8 @@ PageOutput::PageOutput(const std::string& path, std::size_t pageSize, std::uint6
     : path_(path), pageSize_(pageSize), maxFileSize_(maxFileSize) {
   fd_ = fileOutput().open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd_ < 0) throw writeFailed(path, std::strerror(errno));
+  // Only a faster way to the same file: when it cannot be had, the first one serves.
+  directFd_ = ::open(path.c_str(), O_WRONLY | O_DIRECT | O_CLOEXEC);
 }
 
 PageOutput::~PageOutput() {
@@ -25,6 +27,7 @@ PageOutput::~PageOutput() {
     abandon_ = true;
   }
   stopWriting();
+  if (directFd_ >= 0) ::close(directFd_);
   if (fd_ >= 0) fileOutput().close(fd_);
 }
 
@@ -88,8 +91,8 @@ void PageOutput::flushWindow() {
   submit(std::move(job));
 }
 
-std::vector<std::uint8_t> PageOutput::spareBuffer(std::size_t size) {
-  std::vector<std::uint8_t> b;
+PageOutput::Buffer PageOutput::spareBuffer(std::size_t size) {
+  Buffer b;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!spare_.empty()) {
@@ -131,11 +134,7 @@ void PageOutput::writeJobs() {
     std::optional<Error> error;
     if (!skip) {
       try {
-        for (const Run& r : job.runs) {
-          writeAt(r.page, job.bytes.data() + r.offset, r.length);
-          const off_t at = static_cast<off_t>(r.page) * static_cast<off_t>(pageSize_);
-          fileOutput().startWriteback(fd_, at, static_cast<off_t>(r.length));
-        }
+        for (const Run& r : job.runs) writeAt(r.page, job.bytes.data() + r.offset, r.length);
       } catch (const Error& e) {
         error = e;
       }
@@ -165,15 +164,28 @@ void PageOutput::throwIfFailed() {
 
 void PageOutput::writeAt(std::uint32_t page, const std::uint8_t* bytes, std::size_t length) {
   const off_t at = static_cast<off_t>(page) * static_cast<off_t>(pageSize_);
+  const auto aligned = [](std::uint64_t v) { return v % kDirectAlign == 0; };
   std::size_t done = 0;
   while (done < length) {
-    const ssize_t n = fileOutput().pwrite(fd_, bytes + done, length - done, at + static_cast<off_t>(done));
+    const off_t where = at + static_cast<off_t>(done);
+    const std::size_t left = length - done;
+    const bool direct = directFd_ >= 0 && aligned(reinterpret_cast<std::uintptr_t>(bytes + done)) &&
+                        aligned(static_cast<std::uint64_t>(where)) && aligned(left);
+    const ssize_t n = fileOutput().pwrite(direct ? directFd_ : fd_, bytes + done, left, where);
     if (n < 0) {
       if (errno == EINTR) continue;
+      if (direct && errno == EINVAL) {
+        // The file system takes no direct writes after all (or not these): the cache serves.
+        ::close(directFd_);
+        directFd_ = -1;
+        continue;
+      }
       const std::uint32_t failed = page + static_cast<std::uint32_t>(done / pageSize_);
       throw writeFailed(path_, std::string("page ") + std::to_string(failed) + ": " +
                                    std::strerror(errno));
     }
+    // Cached writes start out to the disk at once, so that the final fsync has little left.
+    if (!direct) fileOutput().startWriteback(fd_, where, static_cast<off_t>(n));
     done += static_cast<std::size_t>(n);
   }
 }
@@ -183,6 +195,8 @@ void PageOutput::finish() {
   flushWindow();
   stopWriting();
   throwIfFailed();
+  if (directFd_ >= 0) ::close(directFd_);  // its writes are on the disk already
+  directFd_ = -1;
   const off_t size = static_cast<off_t>(pageCount_) * static_cast<off_t>(pageSize_);
   FileOutput& calls = fileOutput();
   if (calls.ftruncate(fd_, size) != 0) throw writeFailed(path_, std::strerror(errno));

@@ -8,12 +8,18 @@
 // were asked for, so that copying pages into the file (much of a large
 // compaction's time) overlaps with making the next ones. A failed write is
 // reported by the next call to write() or by finish().
+//
+// Where the file system allows, aligned runs go straight to the disk
+// (O_DIRECT) instead of through the page cache: the copy into the cache
+// and its writeback would take a core's time the compaction needs, and
+// the result is flushed to the disk before it counts anyway.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <span>
 #include <string>
@@ -43,13 +49,29 @@ class PageOutput {
   void finish();
 
  private:
+  // Buffers start on a boundary any disk's direct writes accept.
+  static constexpr std::size_t kDirectAlign = 4096;
+  template <class T>
+  struct AlignedAllocator {
+    using value_type = T;
+    AlignedAllocator() = default;
+    template <class U>
+    AlignedAllocator(const AlignedAllocator<U>&) {}
+    T* allocate(std::size_t n) {
+      return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t{kDirectAlign}));
+    }
+    void deallocate(T* p, std::size_t) { ::operator delete(p, std::align_val_t{kDirectAlign}); }
+    bool operator==(const AlignedAllocator&) const { return true; }
+  };
+  using Buffer = std::vector<std::uint8_t, AlignedAllocator<std::uint8_t>>;
+
   // Consecutive pages from `page` lying at `offset` of a job's bytes.
   struct Run {
     std::uint32_t page;
     std::size_t offset, length;
   };
   struct Job {
-    std::vector<std::uint8_t> bytes;
+    Buffer bytes;
     std::vector<Run> runs;
   };
   void writeAt(std::uint32_t page, const std::uint8_t* bytes, std::size_t length);
@@ -58,16 +80,19 @@ class PageOutput {
   void writeJobs();  // the writing thread
   void stopWriting();
   void throwIfFailed();
-  std::vector<std::uint8_t> spareBuffer(std::size_t size);
+  Buffer spareBuffer(std::size_t size);
 
   std::string path_;
   std::size_t pageSize_;
   std::uint64_t maxFileSize_;
   int fd_ = -1;
+  // The same file opened for direct writes, or -1 where the file system
+  // refuses them; used by the writing thread alone.
+  int directFd_ = -1;
   std::uint32_t pageCount_ = 0;
   // Pages [windowFirst_, windowFirst_ + kWindowPages) written since the last flush.
   static constexpr std::size_t kWindowPages = 256;
-  std::vector<std::uint8_t> window_;
+  Buffer window_;
   std::vector<bool> filled_;
   std::uint32_t windowFirst_ = 0;
   std::size_t windowUsed_ = 0;  // pages filled
@@ -78,7 +103,7 @@ class PageOutput {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Job> queue_;
-  std::vector<std::vector<std::uint8_t>> spare_;
+  std::vector<Buffer> spare_;
   bool stop_ = false;     // end once the queue is empty
   bool abandon_ = false;  // drop what is still queued
   std::optional<Error> failed_;  // the first write that failed

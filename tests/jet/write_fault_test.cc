@@ -3,6 +3,8 @@
 // is reported naming the destination.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -141,6 +143,42 @@ TEST(CompactionOutput, ShortWritesStillGiveAWholeFile) {
   EXPECT_TRUE(r.ok()) << (r.problems.empty() ? "" : r.problems.front());
   EXPECT_EQ(fs::file_size(dir.file("short.mdb")), fs::file_size(dir.file("plain.mdb")));
   EXPECT_EQ(r.rows, checkDatabase(dir.file("plain.mdb")).rows);
+}
+
+// Pages normally go to the disk with direct writes where the file system
+// allows them; one that refuses them (EINVAL, as some do only at the first
+// write) must still get the very same file through the page cache.
+class NoDirectWrites : public FileOutput {
+ public:
+  ssize_t pwrite(int fd, const void* data, std::size_t size, off_t at) override {
+    if (::fcntl(fd, F_GETFL) & O_DIRECT) {
+      ++refused;
+      errno = EINVAL;
+      return -1;
+    }
+    return FileOutput::pwrite(fd, data, size, at);
+  }
+  int refused = 0;
+};
+
+TEST(CompactionOutput, AFileSystemWithoutDirectWritesGetsTheSameFile) {
+  Scratch dir;
+  CompactOptions options;
+  options.creationDate = 45000.5;
+  for (const auto& [source, code] : {std::pair{"jet4-northwind-2000-kbfakt.mdb", kCompactJet40},
+                                     std::pair{"jet3-mdbtestdata-nwind.mdb", kCompactJet30}}) {
+    const std::string src = corpus::path(source);
+    const std::string usual = dir.file(std::string("usual-") + source);
+    const std::string cached = dir.file(std::string("cached-") + source);
+    compactDatabase(src, usual, code, options);
+    NoDirectWrites refusing;
+    {
+      fault_test::Installed on(refusing);
+      compactDatabase(src, cached, code, options);
+    }
+    EXPECT_LE(refusing.refused, 1) << "direct writes are given up after the first refusal";
+    EXPECT_TRUE(fileBytes(usual) == fileBytes(cached)) << source;
+  }
 }
 
 }  // namespace
