@@ -689,6 +689,8 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
     f.longValueMaps[c.number] = {owned, free};
   }
   f.reals.clear();
+  // Later indexes sort while the first ones are written.
+  for (std::size_t r = 1; r < entries.size(); ++r) entries[r]->sortAhead();
   for (std::size_t r = 0; r < entries.size(); ++r) {
     const auto sorted = entries[r]->sorted();
     const WrittenIndex tree = writeIndexTree(out, pt.firstPage, *sorted, format);

@@ -323,11 +323,20 @@ IndexEntrySorter::IndexEntrySorter(std::size_t memoryBudget, std::string what, s
     : budget_(std::max<std::size_t>(memoryBudget, 4096)), what_(std::move(what)), folder_(std::move(folder)) {}
 
 IndexEntrySorter::~IndexEntrySorter() {
+  if (sorting_.joinable()) sorting_.join();
   if (file_ != nullptr) std::fclose(file_);
+}
+
+void IndexEntrySorter::sortAhead() {
+  // Runs on disk are merged when read; only a run in memory is sorted ahead.
+  if (!runs_.empty() || sorting_.joinable() || sortedAhead_) return;
+  sortedAhead_ = true;
+  sorting_ = std::thread([this] { sortMemory(); });
 }
 
 void IndexEntrySorter::add(std::span<const std::uint8_t> key, std::uint32_t page,
                            std::uint8_t row, bool nullKey) {
+  assert(!sortedAhead_);
   // Index entries point at rows with three bytes of page; keys fill part of a page.
   if (key.size() > kMaxSortedKey || page >= (1u << 24)) {
     throw unsupported(what_, "an index entry is out of Jet's range");
@@ -446,8 +455,9 @@ void IndexEntrySorter::spill() {
 }
 
 std::unique_ptr<IndexEntrySource> IndexEntrySorter::sorted() {
+  if (sorting_.joinable()) sorting_.join();
   if (runs_.empty()) {
-    sortMemory();
+    if (!sortedAhead_) sortMemory();
     return std::make_unique<RecordSource>(records_, keys_, split_, RecordLess{keys_.data(), shared_});
   }
   spill();

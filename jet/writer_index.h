@@ -8,6 +8,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "jet/writer_bytes.h"
@@ -49,6 +50,9 @@ class IndexEntrySorter {
   void add(const IndexEntry& entry) { add(entry.key, entry.page, entry.row, entry.nullKey); }
   void add(std::span<const std::uint8_t> key, std::uint32_t page, std::uint8_t row, bool nullKey);
   // All entries in order; the sorter must outlive the source.
+  // Starts sorting the entries held in memory on a thread of its own, so
+  // that it overlaps with writing another index; no add() after it.
+  void sortAhead();
   std::unique_ptr<IndexEntrySource> sorted();
   std::size_t spilledRuns() const { return runs_.size(); }
 
@@ -73,6 +77,8 @@ class IndexEntrySorter {
   // After sortMemory: records_ is sorted in [0, split_) and [split_, end),
   // merged as they are read; every key starts with `shared_` common bytes.
   std::size_t split_ = 0, shared_ = 0;
+  std::thread sorting_;  // sortAhead's
+  bool sortedAhead_ = false;
   std::FILE* file_ = nullptr;
   std::uint64_t fileSize_ = 0;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> runs_;  // offset, entries
