@@ -523,8 +523,9 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
     setLeafEntry(s, e);
     if (leafCount > 0) {
       const std::size_t total = leafBytes + s.bytes.size();
-      const std::size_t prefix = std::min(commonPrefix(leaf.front(), s),
-                                          commonPrefix(leaf.front(), leaf[leafCount - 1]));
+      // Entries come sorted, so what the first shares with this one it
+      // shares with every one between: the page's prefix.
+      const std::size_t prefix = commonPrefix(leaf.front(), s);
       if (total - leafCount * prefix > f.idxEntrySpace) {
         const std::size_t at = leafCount;
         closeLeaf();
