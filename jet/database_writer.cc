@@ -493,6 +493,9 @@ struct DatabaseWriter::State {
   std::int32_t nextSyntheticId = static_cast<std::int32_t>(0x80000000u);
   bool finished = false;
 
+  // The row batches of every table, kept so their buffers are made once.
+  std::vector<PreparedBatch> batches;
+
   // Usage-map rows share holder pages, filled one after the other.
   std::unique_ptr<RowPage> holder;
   std::uint32_t holderPage = 0;
@@ -631,7 +634,7 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
   RowPreparer preparer(t, format, options.generation, options.codePage, what, carried);
   preparer.takeStoredText(rows);
   // Carried keys read the source's index pages in step with its rows, on this thread.
-  PreparedRows prepared(rows, preparer, readAhead && carried == nullptr);
+  PreparedRows prepared(rows, preparer, readAhead && carried == nullptr, batches);
   ByteBuffer descriptor, key;
   std::uint32_t count = 0;
   while (PreparedBatch* b = prepared.next()) {

@@ -4,8 +4,11 @@
 
 namespace jet {
 
-PreparedRows::PreparedRows(RowCursor& source, RowPreparer& preparer, bool ownThread)
-    : source_(source), preparer_(preparer), ownThread_(ownThread) {}
+PreparedRows::PreparedRows(RowCursor& source, RowPreparer& preparer, bool ownThread,
+                           std::vector<PreparedBatch>& storage)
+    : source_(source), preparer_(preparer), ownThread_(ownThread), batches_(storage) {
+  batches_.resize(kBatches);
+}
 
 PreparedRows::~PreparedRows() {
   if (!reader_.joinable()) return;

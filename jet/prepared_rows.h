@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "jet/database.h"
 #include "jet/row_preparer.h"
@@ -22,7 +23,12 @@ namespace jet {
 
 class PreparedRows {
  public:
-  PreparedRows(RowCursor& source, RowPreparer& preparer, bool ownThread);
+  // The batches live in `storage` (resized to kBatches), which a writer
+  // keeps from table to table: their buffers are then allocated once, not
+  // for every table, and a database of many small tables does not spend its
+  // time faulting in fresh memory.
+  PreparedRows(RowCursor& source, RowPreparer& preparer, bool ownThread,
+               std::vector<PreparedBatch>& storage);
   ~PreparedRows();
   PreparedRows(const PreparedRows&) = delete;
   PreparedRows& operator=(const PreparedRows&) = delete;
@@ -44,7 +50,7 @@ class PreparedRows {
   RowPreparer& preparer_;
   bool ownThread_;
 
-  PreparedBatch batches_[kBatches];
+  std::vector<PreparedBatch>& batches_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::size_t produced_ = 0, consumed_ = 0;  // batches, counted from the first

@@ -86,7 +86,8 @@ std::string bytesOf(const ByteBuffer& b, std::size_t from, std::size_t size) {
 
 Taken take(RowCursor& source, const TableDef& table, bool ownThread, std::size_t limit = SIZE_MAX) {
   RowPreparer preparer(table, writeFormat(4), 4, 1252, "test");
-  PreparedRows prepared(source, preparer, ownThread);
+  std::vector<PreparedBatch> storage;
+  PreparedRows prepared(source, preparer, ownThread, storage);
   Taken t;
   try {
     while (PreparedBatch* b = prepared.next()) {
