@@ -16,6 +16,7 @@
 #include "jet/error.h"
 #include "jet/file_output.h"
 #include "jet/page_file.h"
+#include "jet/read_ahead_rows.h"
 #include "jet/table_scan.h"
 #include "jet/text.h"
 #include "jet/writer_keys_carried.h"
@@ -278,9 +279,13 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
                                             : asJet4(def, db.version(), db.path());
     const std::vector<std::size_t> carry = indexesToCarry(db, def, generation, temp);
     if (carry.empty()) {
+      // Three stages of the row pass on threads of their own: reading and
+      // decoding the source (here), encoding for the copy (the writer's read
+      // ahead), placing rows and building indexes (the writer).
       auto rows = db.rows(def);
+      ReadAheadRows ahead(*rows);
       object.readAhead = true;
-      writer.addTable(target, *rows, object);
+      writer.addTable(target, ahead, object);
     } else {
       SourceIndexKeys keys(db.file(), def, carry, options.carriedKeyMemory, folderOf(temp));
       CarryingRows rows(db.file(), def, keys);

@@ -1,0 +1,135 @@
+#include "jet/read_ahead_rows.h"
+
+#include <signal.h>
+
+namespace jet {
+namespace {
+
+// What a decoded row holds in memory, near enough to bound a batch.
+std::size_t sizeOf(const Row& row) {
+  std::size_t n = row.size() * sizeof(Value);
+  for (const Value& v : row) {
+    if (const auto* s = std::get_if<std::string>(&v)) n += s->size();
+    if (const auto* b = std::get_if<Bytes>(&v)) n += b->size();
+  }
+  return n;
+}
+
+}  // namespace
+
+ReadAheadRows::ReadAheadRows(RowCursor& source) : source_(source) {}
+
+ReadAheadRows::~ReadAheadRows() {
+  if (!reader_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  reader_.join();
+}
+
+bool ReadAheadRows::keepStoredText(const std::vector<bool>& columns) {
+  if (reader_.joinable() || !source_.keepStoredText(columns)) return false;
+  keptColumns_.clear();
+  keptSlot_.assign(columns.size(), -1);
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (!columns[i]) continue;
+    keptSlot_[i] = static_cast<int>(keptColumns_.size());
+    keptColumns_.push_back(i);
+  }
+  storedAscii_ = source_.storedTextIsAscii();
+  return true;
+}
+
+std::span<const std::uint8_t> ReadAheadRows::storedText(std::size_t column) const {
+  if (current_ == nullptr || at_ == 0 || column >= keptSlot_.size() || keptSlot_[column] < 0) {
+    return {};
+  }
+  const auto [from, to] =
+      current_->ranges[(at_ - 1) * keptColumns_.size() + static_cast<std::size_t>(keptSlot_[column])];
+  return std::span<const std::uint8_t>(current_->stored).subspan(from, to - from);
+}
+
+bool ReadAheadRows::next(Row& row) {
+  for (;;) {
+    if (current_ != nullptr) {
+      if (at_ < current_->count) {
+        std::swap(row, current_->rows[at_++]);  // the old row's buffers go back for reuse
+        return true;
+      }
+      if (current_->error) std::rethrow_exception(current_->error);
+      if (current_->last) return false;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++consumed_;
+      }
+      changed_.notify_all();
+      current_ = nullptr;
+    }
+    if (!reader_.joinable()) start();
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return produced_ > consumed_; });
+    current_ = &batches_[consumed_ % kBatches];
+    at_ = 0;
+  }
+}
+
+void ReadAheadRows::start() {
+  // Signals go to the caller's thread, as they did before reading moved here.
+  sigset_t all, previous;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &previous);
+  reader_ = std::thread([this] { produce(); });
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void ReadAheadRows::produce() {
+  for (std::size_t n = 0;; ++n) {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&] { return stop_ || n - consumed_ < kBatches; });
+      if (stop_) return;
+    }
+    // The batch is free: the cursor's user has moved past it.
+    Batch& batch = batches_[n % kBatches];
+    fill(batch);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++produced_;
+    }
+    changed_.notify_all();
+    if (batch.last || batch.error) return;
+  }
+}
+
+void ReadAheadRows::fill(Batch& batch) {
+  batch.count = 0;
+  batch.stored.clear();
+  batch.ranges.clear();
+  batch.error = nullptr;
+  batch.last = false;
+  std::size_t bytes = 0;  // of decoded values
+  try {
+    while (batch.count < kBatchRows && bytes + batch.stored.size() < kBatchBytes && !stop_) {
+      if (batch.rows.size() == batch.count) batch.rows.emplace_back();
+      Row& row = batch.rows[batch.count];
+      if (!source_.next(row)) {
+        batch.last = true;
+        return;
+      }
+      ++batch.count;
+      for (std::size_t column : keptColumns_) {
+        const std::span<const std::uint8_t> text = source_.storedText(column);
+        const std::size_t from = batch.stored.size();
+        batch.stored.insert(batch.stored.end(), text.begin(), text.end());
+        batch.ranges.emplace_back(from, batch.stored.size());
+      }
+      bytes += sizeOf(row);
+    }
+  } catch (...) {
+    batch.error = std::current_exception();
+  }
+}
+
+}  // namespace jet

@@ -1,0 +1,72 @@
+// ReadAheadRows: a cursor that reads another one on a thread of its own, a
+// few batches of rows ahead, so that reading and decoding the source overlap
+// with encoding and writing the copy. Rows, stored text and errors come out
+// in the source's order: rows up to a failing one, then its error.
+//
+// The source must not be touched by anyone else while this cursor lives.
+// Memory stays bounded: a batch ends at a row count or a byte size.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <span>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "jet/database.h"
+
+namespace jet {
+
+class ReadAheadRows : public RowCursor {
+ public:
+  explicit ReadAheadRows(RowCursor& source);
+  ~ReadAheadRows() override;
+  ReadAheadRows(const ReadAheadRows&) = delete;
+  ReadAheadRows& operator=(const ReadAheadRows&) = delete;
+
+  bool next(Row& row) override;
+  // Only before the first row, like the source's.
+  bool keepStoredText(const std::vector<bool>& columns) override;
+  std::span<const std::uint8_t> storedText(std::size_t column) const override;
+  bool storedTextIsAscii() const override { return storedAscii_; }
+
+ private:
+  struct Batch {
+    std::vector<Row> rows;  // [0, count) hold rows; the rest are buffers to reuse
+    std::size_t count = 0;
+    // Stored text of the kept columns, row after row, and each value's range in it.
+    Bytes stored;
+    std::vector<std::pair<std::size_t, std::size_t>> ranges;
+    std::exception_ptr error;  // what the source threw after these rows
+    bool last = false;         // the source had no more rows
+  };
+  static constexpr std::size_t kBatches = 4;
+  static constexpr std::size_t kBatchRows = 512;
+  static constexpr std::size_t kBatchBytes = 1 << 20;
+
+  void start();
+  void produce();
+  void fill(Batch& batch);
+
+  RowCursor& source_;
+  std::vector<std::size_t> keptColumns_;
+  std::vector<int> keptSlot_;  // per column: its place among the kept ones, or -1
+  bool storedAscii_ = false;
+
+  Batch batches_[kBatches];
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t produced_ = 0, consumed_ = 0;  // batches, counted from the first
+  std::atomic<bool> stop_{false};
+  std::thread reader_;
+
+  // The reading side's place: the batch it takes rows from, and the next row there.
+  Batch* current_ = nullptr;
+  std::size_t at_ = 0;
+};
+
+}  // namespace jet

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <string>
+
+#include "jet/read_ahead_rows.h"
+#include "jet/vector_cursor.h"
+
+namespace jet {
+namespace {
+
+// Rows (number, text) with the text also "stored" as bytes of its own that
+// change with every row, as a real cursor's do; optionally failing at a row.
+class NumberedRows : public RowCursor {
+ public:
+  NumberedRows(std::size_t count, std::size_t failAt = SIZE_MAX) : count_(count), failAt_(failAt) {}
+  bool next(Row& row) override {
+    if (at_ == failAt_) throw std::runtime_error("row " + std::to_string(at_) + " is damaged");
+    if (at_ >= count_) return false;
+    row.assign({static_cast<std::int32_t>(at_), textOf(at_)});
+    stored_ = "stored " + std::to_string(at_);
+    read_.store(++at_);
+    return true;
+  }
+  bool keepStoredText(const std::vector<bool>& columns) override {
+    kept_ = columns.size() > 1 && columns[1];
+    return true;
+  }
+  std::span<const std::uint8_t> storedText(std::size_t column) const override {
+    if (!kept_ || column != 1) return {};
+    return {reinterpret_cast<const std::uint8_t*>(stored_.data()), stored_.size()};
+  }
+  // Every 700th row is large, so that batches also end by their size.
+  static std::string textOf(std::size_t i) {
+    return i % 700 == 0 ? std::string(300'000, static_cast<char>('a' + i % 26))
+                        : "text " + std::to_string(i);
+  }
+  std::size_t read() const { return read_.load(); }
+
+ private:
+  std::size_t count_, failAt_, at_ = 0;
+  std::atomic<std::size_t> read_{0};
+  std::string stored_;
+  bool kept_ = false;
+};
+
+std::string storedOf(const ReadAheadRows& rows, std::size_t column) {
+  const auto bytes = rows.storedText(column);
+  return {bytes.begin(), bytes.end()};
+}
+
+TEST(ReadAheadRows, GivesEveryRowAndItsStoredTextInOrderAcrossBatches) {
+  NumberedRows source(5000);
+  ReadAheadRows rows(source);
+  ASSERT_TRUE(rows.keepStoredText({false, true}));
+  Row row;
+  for (std::size_t i = 0; i < 5000; ++i) {
+    ASSERT_TRUE(rows.next(row)) << "row " << i;
+    ASSERT_EQ(row.size(), 2u);
+    ASSERT_EQ(std::get<std::int32_t>(row[0]), static_cast<std::int32_t>(i));
+    ASSERT_EQ(std::get<std::string>(row[1]), NumberedRows::textOf(i));
+    ASSERT_EQ(storedOf(rows, 1), "stored " + std::to_string(i));
+    EXPECT_TRUE(rows.storedText(0).empty());
+  }
+  EXPECT_FALSE(rows.next(row));
+  EXPECT_FALSE(rows.next(row));  // and stays at the end
+}
+
+TEST(ReadAheadRows, PassesASourceErrorOnAfterTheRowsBeforeIt) {
+  NumberedRows source(5000, 1234);
+  ReadAheadRows rows(source);
+  Row row;
+  std::size_t got = 0;
+  try {
+    while (rows.next(row)) ++got;
+    FAIL() << "the source's error was lost";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "row 1234 is damaged");
+  }
+  EXPECT_EQ(got, 1234u);
+}
+
+TEST(ReadAheadRows, StopsReadingWhenItsUserStopsEarly) {
+  NumberedRows source(10'000'000);
+  {
+    ReadAheadRows rows(source);
+    Row row;
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(rows.next(row));
+  }  // must not hang, nor read the whole source
+  EXPECT_LT(source.read(), 10u + 5 * 512);
+}
+
+TEST(ReadAheadRows, KeepsNoTextWhenTheSourceCannot) {
+  const std::vector<Row> data = {{std::int32_t{1}, std::string("x")}};
+  VectorCursor source(data);
+  ReadAheadRows rows(source);
+  EXPECT_FALSE(rows.keepStoredText({false, true}));
+  Row row;
+  ASSERT_TRUE(rows.next(row));
+  EXPECT_EQ(std::get<std::string>(row[1]), "x");
+  EXPECT_TRUE(rows.storedText(1).empty());
+  EXPECT_FALSE(rows.keepStoredText({false, true}));  // too late once rows flow
+}
+
+}  // namespace
+}  // namespace jet
