@@ -1,24 +1,24 @@
 #include "jet/prepared_rows.h"
 
-#include <signal.h>
-
 namespace jet {
+namespace {
+
+std::vector<PreparedBatch>& sized(std::vector<PreparedBatch>& batches) {
+  batches.resize(PreparedRows::kBatches);
+  return batches;
+}
+
+}  // namespace
 
 PreparedRows::PreparedRows(RowCursor& source, RowPreparer& preparer, bool ownThread,
                            std::vector<PreparedBatch>& storage)
-    : source_(source), preparer_(preparer), ownThread_(ownThread), batches_(storage) {
-  batches_.resize(kBatches);
-}
+    : source_(source),
+      preparer_(preparer),
+      ownThread_(ownThread),
+      batches_(sized(storage)),
+      queue_(batches_, [this](PreparedBatch& b) { fill(b); }) {}
 
-PreparedRows::~PreparedRows() {
-  if (!reader_.joinable()) return;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stop_ = true;
-  }
-  changed_.notify_all();
-  reader_.join();
-}
+PreparedRows::~PreparedRows() = default;
 
 PreparedBatch* PreparedRows::next() {
   if (current_ != nullptr) {
@@ -30,52 +30,15 @@ PreparedBatch* PreparedRows::next() {
     fill(*current_);
     return current_;
   }
-  if (current_ != nullptr) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++consumed_;
-    }
-    changed_.notify_all();
-  }
-  if (!reader_.joinable()) start();
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return produced_ > consumed_; });
-  current_ = &batches_[consumed_ % kBatches];
+  current_ = &queue_.next();
   return current_;
-}
-
-void PreparedRows::start() {
-  // Signals go to the caller's thread, as they did before reading moved here.
-  sigset_t all, previous;
-  sigfillset(&all);
-  pthread_sigmask(SIG_BLOCK, &all, &previous);
-  reader_ = std::thread([this] { produce(); });
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-}
-
-void PreparedRows::produce() {
-  for (std::size_t n = 0;; ++n) {
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] { return stop_ || n - consumed_ < kBatches; });
-      if (stop_) return;
-    }
-    // The batch is free: the caller has moved past it.
-    PreparedBatch& batch = batches_[n % kBatches];
-    fill(batch);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++produced_;
-    }
-    changed_.notify_all();
-    if (batch.last || batch.error) return;
-  }
 }
 
 void PreparedRows::fill(PreparedBatch& batch) {
   batch.clear();
   try {
-    while (batch.rows.size() < kBatchRows && batch.bytes() < kBatchBytes && !stop_) {
+    while (batch.rows.size() < kBatchRows && batch.bytes() < kBatchBytes &&
+           !queue_.stopping()) {
       if (!preparer_.prepareNext(source_, batch)) {
         batch.last = true;
         return;

@@ -9,13 +9,10 @@
 // Memory stays bounded: a batch ends at a row count or a byte size.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <cstddef>
-#include <mutex>
-#include <thread>
 #include <vector>
 
+#include "jet/batch_queue.h"
 #include "jet/database.h"
 #include "jet/row_preparer.h"
 
@@ -42,21 +39,14 @@ class PreparedRows {
   static constexpr std::size_t kBatchBytes = 1 << 20;
 
  private:
-  void start();
-  void produce();
   void fill(PreparedBatch& batch);
 
   RowCursor& source_;
   RowPreparer& preparer_;
   bool ownThread_;
-
   std::vector<PreparedBatch>& batches_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::size_t produced_ = 0, consumed_ = 0;  // batches, counted from the first
-  std::atomic<bool> stop_{false};
-  std::thread reader_;
   PreparedBatch* current_ = nullptr;  // the caller's batch
+  BatchQueue<PreparedBatch> queue_;   // last: stops first
 };
 
 }  // namespace jet

@@ -1,7 +1,5 @@
 #include "jet/read_ahead_rows.h"
 
-#include <signal.h>
-
 namespace jet {
 namespace {
 
@@ -19,18 +17,10 @@ std::size_t sizeOf(const Row& row) {
 
 ReadAheadRows::ReadAheadRows(RowCursor& source) : source_(source) {}
 
-ReadAheadRows::~ReadAheadRows() {
-  if (!reader_.joinable()) return;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stop_ = true;
-  }
-  changed_.notify_all();
-  reader_.join();
-}
+ReadAheadRows::~ReadAheadRows() = default;
 
 bool ReadAheadRows::keepStoredText(const std::vector<bool>& columns) {
-  if (reader_.joinable() || !source_.keepStoredText(columns)) return false;
+  if (queue_.started() || !source_.keepStoredText(columns)) return false;
   keptColumns_.clear();
   keptSlot_.assign(columns.size(), -1);
   for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -60,46 +50,9 @@ bool ReadAheadRows::next(Row& row) {
       }
       if (current_->error) std::rethrow_exception(current_->error);
       if (current_->last) return false;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++consumed_;
-      }
-      changed_.notify_all();
-      current_ = nullptr;
     }
-    if (!reader_.joinable()) start();
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return produced_ > consumed_; });
-    current_ = &batches_[consumed_ % kBatches];
+    current_ = &queue_.next();
     at_ = 0;
-  }
-}
-
-void ReadAheadRows::start() {
-  // Signals go to the caller's thread, as they did before reading moved here.
-  sigset_t all, previous;
-  sigfillset(&all);
-  pthread_sigmask(SIG_BLOCK, &all, &previous);
-  reader_ = std::thread([this] { produce(); });
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-}
-
-void ReadAheadRows::produce() {
-  for (std::size_t n = 0;; ++n) {
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] { return stop_ || n - consumed_ < kBatches; });
-      if (stop_) return;
-    }
-    // The batch is free: the cursor's user has moved past it.
-    Batch& batch = batches_[n % kBatches];
-    fill(batch);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++produced_;
-    }
-    changed_.notify_all();
-    if (batch.last || batch.error) return;
   }
 }
 
@@ -111,7 +64,8 @@ void ReadAheadRows::fill(Batch& batch) {
   batch.last = false;
   std::size_t bytes = 0;  // of decoded values
   try {
-    while (batch.count < kBatchRows && bytes + batch.stored.size() < kBatchBytes && !stop_) {
+    while (batch.count < kBatchRows && bytes + batch.stored.size() < kBatchBytes &&
+           !queue_.stopping()) {
       if (batch.rows.size() == batch.count) batch.rows.emplace_back();
       Row& row = batch.rows[batch.count];
       if (!source_.next(row)) {

@@ -7,16 +7,13 @@
 // Memory stays bounded: a batch ends at a row count or a byte size.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <exception>
-#include <mutex>
 #include <span>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "jet/batch_queue.h"
 #include "jet/database.h"
 
 namespace jet {
@@ -48,8 +45,6 @@ class ReadAheadRows : public RowCursor {
   static constexpr std::size_t kBatchRows = 512;
   static constexpr std::size_t kBatchBytes = 1 << 20;
 
-  void start();
-  void produce();
   void fill(Batch& batch);
 
   RowCursor& source_;
@@ -58,15 +53,10 @@ class ReadAheadRows : public RowCursor {
   bool storedAscii_ = false;
 
   Batch batches_[kBatches];
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::size_t produced_ = 0, consumed_ = 0;  // batches, counted from the first
-  std::atomic<bool> stop_{false};
-  std::thread reader_;
-
   // The reading side's place: the batch it takes rows from, and the next row there.
   Batch* current_ = nullptr;
   std::size_t at_ = 0;
+  BatchQueue<Batch> queue_{batches_, [this](Batch& b) { fill(b); }};  // last: stops first
 };
 
 }  // namespace jet

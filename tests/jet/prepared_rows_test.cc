@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -11,59 +8,50 @@
 #include "jet/prepared_rows.h"
 #include "jet/row_preparer.h"
 #include "jet/writer_format.h"
+#include "tests/jet/counted_rows.h"
+#include "tests/jet/writer_support.h"
 
 namespace jet {
 namespace {
 
 namespace fs = std::filesystem;
+using writer_test::column;
+using writer_test::fileBytes;
 
 // Rows (number, name, memo, flag), optionally failing at a row; every 700th
 // memo is large, so that batches also end by their size, and a few are short
 // enough to stay in the row.
-class NumberedRows : public RowCursor {
+class NumberedRows : public writer_test::CountedRows {
  public:
-  NumberedRows(std::size_t count, std::size_t failAt = SIZE_MAX) : count_(count), failAt_(failAt) {}
-  bool next(Row& row) override {
-    if (at_ == failAt_) throw std::runtime_error("row " + std::to_string(at_) + " is damaged");
-    if (at_ >= count_) return false;
-    row.assign({static_cast<std::int32_t>(at_ + 1), nameOf(at_), memoOf(at_), at_ % 3 == 0});
-    read_.store(++at_);
-    return true;
-  }
+  using CountedRows::CountedRows;
   static std::string nameOf(std::size_t i) { return "name " + std::to_string((i * 7919) % 10007); }
   static std::string memoOf(std::size_t i) {
     if (i % 700 == 0) return std::string(300'000, static_cast<char>('a' + i % 26));
     if (i % 5 == 0) return "short " + std::to_string(i);
     return std::string(100 + i % 900, 'm') + std::to_string(i);
   }
-  std::size_t read() const { return read_.load(); }
 
  private:
-  std::size_t count_, failAt_, at_ = 0;
-  std::atomic<std::size_t> read_{0};
+  void make(std::size_t i, Row& row) override {
+    row.assign({static_cast<std::int32_t>(i + 1), nameOf(i), memoOf(i), i % 3 == 0});
+  }
 };
 
-Column column(const std::string& name, ColumnType type, std::uint16_t number, std::uint16_t length,
-              std::uint8_t flags, std::uint16_t fixedOffset, std::uint16_t varIndex) {
-  Column c;
-  c.name = name;
-  c.type = type;
-  c.number = number;
-  c.length = length;
-  c.flags = flags;
+// Where the rows put a column: its offset in the fixed area or its place
+// among the variable columns (the writer works these out for itself).
+Column placed(Column c, std::uint16_t fixedOffset, std::uint16_t varIndex) {
   c.fixedOffset = fixedOffset;
   c.varIndex = varIndex;
-  if (type == ColumnType::Text || type == ColumnType::Memo) c.extraFlags = 0x01;
   return c;
 }
 
 TableDef numberedTable(std::uint16_t nameLength = 100) {
   TableDef t;
   t.name = "Numbered";
-  t.columns = {column("Id", ColumnType::Long, 0, 4, kColumnFixed | kColumnAutoLong, 0, 0),
-               column("Name", ColumnType::Text, 1, nameLength, kColumnNullable, 0, 0),
-               column("Note", ColumnType::Memo, 2, 0, kColumnNullable, 0, 1),
-               column("Flag", ColumnType::Boolean, 3, 1, kColumnFixed, 0, 0)};
+  t.columns = {placed(column("Id", ColumnType::Long, 0, 4, kColumnFixed | kColumnAutoLong), 0, 0),
+               placed(column("Name", ColumnType::Text, 1, nameLength, kColumnNullable), 0, 0),
+               placed(column("Note", ColumnType::Memo, 2, 0, kColumnNullable), 0, 1),
+               placed(column("Flag", ColumnType::Boolean, 3, 1, kColumnFixed), 0, 0)};
   PhysicalIndex pk;
   pk.columns = {IndexColumn{0, true}};
   pk.flags = kIndexUnique | kIndexRequired;
@@ -163,11 +151,6 @@ TEST(PreparedRows, StopsReadingWhenItsUserStopsEarly) {
   EXPECT_LT(source.read(), 10u + (PreparedRows::kBatches + 1) * PreparedRows::kBatchRows);
 }
 
-std::string fileBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST(PreparedRows, WriterMakesTheSameFileWhetherRowsAreReadAheadOrNot) {
   const fs::path dir = fs::temp_directory_path() / ("jetlift-prepared-" + std::to_string(::getpid()));
   fs::create_directories(dir);
@@ -182,7 +165,7 @@ TEST(PreparedRows, WriterMakesTheSameFileWhetherRowsAreReadAheadOrNot) {
     object.readAhead = readAhead;
     w.addTable(numberedTable(), rows, object);
     w.finish();
-    files[readAhead] = fileBytes(path);
+    files[readAhead] = fileBytes(path.string());
   }
   fs::remove_all(dir);
   EXPECT_GT(files[0].size(), 20'000u * 100);

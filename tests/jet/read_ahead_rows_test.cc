@@ -1,28 +1,20 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <stdexcept>
 #include <string>
 
 #include "jet/read_ahead_rows.h"
 #include "jet/vector_cursor.h"
+#include "tests/jet/counted_rows.h"
 
 namespace jet {
 namespace {
 
 // Rows (number, text) with the text also "stored" as bytes of its own that
 // change with every row, as a real cursor's do; optionally failing at a row.
-class NumberedRows : public RowCursor {
+class NumberedRows : public writer_test::CountedRows {
  public:
-  NumberedRows(std::size_t count, std::size_t failAt = SIZE_MAX) : count_(count), failAt_(failAt) {}
-  bool next(Row& row) override {
-    if (at_ == failAt_) throw std::runtime_error("row " + std::to_string(at_) + " is damaged");
-    if (at_ >= count_) return false;
-    row.assign({static_cast<std::int32_t>(at_), textOf(at_)});
-    stored_ = "stored " + std::to_string(at_);
-    read_.store(++at_);
-    return true;
-  }
+  using CountedRows::CountedRows;
   bool keepStoredText(const std::vector<bool>& columns) override {
     kept_ = columns.size() > 1 && columns[1];
     return true;
@@ -36,11 +28,12 @@ class NumberedRows : public RowCursor {
     return i % 700 == 0 ? std::string(300'000, static_cast<char>('a' + i % 26))
                         : "text " + std::to_string(i);
   }
-  std::size_t read() const { return read_.load(); }
 
  private:
-  std::size_t count_, failAt_, at_ = 0;
-  std::atomic<std::size_t> read_{0};
+  void make(std::size_t i, Row& row) override {
+    row.assign({static_cast<std::int32_t>(i), textOf(i)});
+    stored_ = "stored " + std::to_string(i);
+  }
   std::string stored_;
   bool kept_ = false;
 };

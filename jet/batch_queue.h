@@ -1,0 +1,98 @@
+// BatchQueue: batches made on a thread of their own, a ring of them ahead of
+// the thread that takes them, taken in the order they were made. The making
+// thread ends after a batch that says it is the last or holds an error, or
+// when the queue is stopped; it takes no signals, which stay with the
+// program's other threads.
+#pragma once
+
+#include <signal.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <thread>
+
+namespace jet {
+
+// Batch: anything with `last` and `error` members.
+template <class Batch>
+class BatchQueue {
+ public:
+  // `fill` makes a batch in place, on the queue's thread; it should end early
+  // once stopping() is true.
+  BatchQueue(std::span<Batch> ring, std::function<void(Batch&)> fill)
+      : ring_(ring), fill_(std::move(fill)) {}
+  ~BatchQueue() { stop(); }
+  BatchQueue(const BatchQueue&) = delete;
+  BatchQueue& operator=(const BatchQueue&) = delete;
+
+  // The next batch, the caller's until the next call, which hands it back to
+  // be made anew. The first call starts the thread.
+  Batch& next() {
+    if (taken_) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++consumed_;
+      }
+      changed_.notify_all();
+    }
+    if (!thread_.joinable()) start();
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return produced_ > consumed_; });
+    taken_ = true;
+    return ring_[consumed_ % ring_.size()];
+  }
+  bool started() const { return thread_.joinable(); }
+  bool stopping() const { return stop_; }
+  // Ends the thread without waiting for what it would still make.
+  void stop() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  void start() {
+    sigset_t all, previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &previous);
+    thread_ = std::thread([this] { produce(); });
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  }
+  void produce() {
+    for (std::size_t n = 0;; ++n) {
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return stop_ || n - consumed_ < ring_.size(); });
+        if (stop_) return;
+      }
+      // The batch is free: the taker has moved past it.
+      Batch& batch = ring_[n % ring_.size()];
+      fill_(batch);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++produced_;
+      }
+      changed_.notify_all();
+      if (batch.last || batch.error) return;
+    }
+  }
+
+  std::span<Batch> ring_;
+  std::function<void(Batch&)> fill_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t produced_ = 0, consumed_ = 0;  // batches, counted from the first
+  bool taken_ = false;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+}  // namespace jet
