@@ -1,6 +1,7 @@
 // Version detection on every real file of the corpus, and on files that only
 // look like databases.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -61,8 +62,11 @@ TEST(Version, PasswordIsSeenOnlyWhereTheManifestSaysSo) {
 class TempFile {
  public:
   explicit TempFile(const std::string& bytes) {
+    // ctest runs each test in a process of its own, two at a time: the
+    // process id keeps their files apart.
     path_ = (std::filesystem::temp_directory_path() /
-             ("jetlift_version_" + std::to_string(counter_++) + ".mdb"))
+             ("jetlift_version_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++) +
+              ".mdb"))
                 .string();
     std::ofstream(path_, std::ios::binary) << bytes;
   }
