@@ -262,6 +262,10 @@ class CarryingRows : public RowCursor {
   SourceIndexKeys& keys_;
 };
 
+// Below this many rows (as the source counts them) a table is copied on one
+// thread: starting threads and their buffers costs more than they save.
+constexpr std::uint32_t kRowsWorthThreads = 2048;
+
 void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptions& options,
                   int generation, const std::string& temp) {
   const auto extras = readObjectExtras(db);
@@ -279,13 +283,17 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
                                             : asJet4(def, db.version(), db.path());
     const std::vector<std::size_t> carry = indexesToCarry(db, def, generation, temp);
     if (carry.empty()) {
-      // Three stages of the row pass on threads of their own: reading and
-      // decoding the source (here), encoding for the copy (the writer's read
-      // ahead), placing rows and building indexes (the writer).
       auto rows = db.rows(def);
-      ReadAheadRows ahead(*rows);
-      object.readAhead = true;
-      writer.addTable(target, ahead, object);
+      if (def.rowCount < kRowsWorthThreads) {
+        writer.addTable(target, *rows, object);
+      } else {
+        // Three stages of the row pass on threads of their own: reading and
+        // decoding the source (here), encoding for the copy (the writer's
+        // read ahead), placing rows and building indexes (the writer).
+        ReadAheadRows ahead(*rows);
+        object.readAhead = true;
+        writer.addTable(target, ahead, object);
+      }
     } else {
       SourceIndexKeys keys(db.file(), def, carry, options.carriedKeyMemory, folderOf(temp));
       CarryingRows rows(db.file(), def, keys);

@@ -328,8 +328,12 @@ IndexEntrySorter::~IndexEntrySorter() {
 }
 
 void IndexEntrySorter::sortAhead() {
-  // Runs on disk are merged when read; only a run in memory is sorted ahead.
-  if (!runs_.empty() || sorting_.joinable() || sortedAhead_) return;
+  // Runs on disk are merged when read; only a run in memory is sorted ahead,
+  // and only one large enough to be worth a thread.
+  constexpr std::size_t kWorthAThread = 1u << 14;
+  if (!runs_.empty() || records_.size() < kWorthAThread || sorting_.joinable() || sortedAhead_) {
+    return;
+  }
   sortedAhead_ = true;
   sorting_ = std::thread([this] { sortMemory(); });
 }
