@@ -1,7 +1,8 @@
 // PreparedRows: the rows of a cursor made ready by a RowPreparer, batch by
-// batch. On a thread of its own it reads, decodes and encodes a few batches
-// ahead of the writer, so that this work overlaps with placing rows and
-// building indexes; without one it prepares each batch when it is asked for.
+// batch. On a thread of its own it takes rows from the cursor and encodes
+// them a few batches ahead of the writer, so that this work overlaps with
+// placing rows and building indexes; without one it prepares each batch
+// when it is asked for.
 // Either way the batches hold the same rows, and errors come in the
 // source's order: the rows before a failing one, then its error.
 //

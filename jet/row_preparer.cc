@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "jet/database_writer.h"
+#include "jet/layout/jet4_write.h"
 #include "jet/text.h"
 #include "jet/writer_keys.h"
 
@@ -36,7 +37,7 @@ void RowPreparer::LongValueKeeper::place(const Column& column,
                                          ByteBuffer& descriptor) {
   batch->longs.push_back({&column, batch->longBytes.size(), content.size(), 0});
   batch->longBytes.insert(batch->longBytes.end(), content.begin(), content.end());
-  descriptor.resize(descriptor.size() + 12, 0);
+  descriptor.resize(descriptor.size() + layout::jet4::kLongValueHeader, 0);  // filled when placed
 }
 
 RowPreparer::RowPreparer(const TableDef& table, const WriteFormat& format, int generation,
