@@ -4,7 +4,6 @@
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <thread>
 
 #include <sys/mman.h>
@@ -161,6 +160,7 @@ std::uint64_t headOf(std::span<const std::uint8_t> key) {
 
 constexpr std::uint16_t kNullKeyBit = 0x8000;
 constexpr std::size_t kMaxSortedKey = 0x7FFF;
+constexpr std::size_t kLengthBytes = 2;  // before each key in the key buffer
 
 std::uint16_t lengthWord(const std::uint8_t* keys, const Record& r) {
   return static_cast<std::uint16_t>(keys[r.keyAt] | (keys[r.keyAt + 1] << 8));
@@ -168,7 +168,9 @@ std::uint16_t lengthWord(const std::uint8_t* keys, const Record& r) {
 std::size_t keyLength(const std::uint8_t* keys, const Record& r) {
   return lengthWord(keys, r) & kMaxSortedKey;
 }
-const std::uint8_t* keyOf(const std::uint8_t* keys, const Record& r) { return keys + r.keyAt + 2; }
+const std::uint8_t* keyOf(const std::uint8_t* keys, const Record& r) {
+  return keys + r.keyAt + kLengthBytes;
+}
 
 // The order of IndexEntry::operator<: key bytes, then page, then row. Every
 // key starts with the same `shared` bytes; heads are the 8 bytes after them.
@@ -232,7 +234,7 @@ class RecordSource : public IndexEntrySource {
 void appendRecord(ByteBuffer& b, const Record& r, const ByteBuffer& keys) {
   const std::size_t length = keyLength(keys.data(), r);
   addU16(b, static_cast<std::uint16_t>(length));
-  addBytes(b, std::span(keys).subspan(r.keyAt + 2, length));
+  addBytes(b, std::span(keyOf(keys.data(), r), length));
   addU32(b, r.pageRow >> 8);
   addU8(b, static_cast<std::uint8_t>(r.pageRow & 0xFF));
   addU8(b, (lengthWord(keys.data(), r) & kNullKeyBit) != 0 ? 1 : 0);
@@ -345,7 +347,7 @@ void IndexEntrySorter::add(std::span<const std::uint8_t> key, std::uint32_t page
   if (key.size() > kMaxSortedKey || page >= (1u << 24)) {
     throw unsupported(what_, "an index entry is out of Jet's range");
   }
-  const std::size_t adding = 2 + key.size();
+  const std::size_t adding = kLengthBytes + key.size();
   if (keys_.size() + adding > 0xFFFFFFFFu) spill();  // keyAt is 32 bits
   if (keys_.size() + adding > keys_.capacity()) growKeys(adding);
   records_.push_back(Record{headOf(key), static_cast<std::uint32_t>(keys_.size()),

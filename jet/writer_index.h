@@ -49,10 +49,10 @@ class IndexEntrySorter {
   void expect(std::size_t entries, std::size_t keyBytes);
   void add(const IndexEntry& entry) { add(entry.key, entry.page, entry.row, entry.nullKey); }
   void add(std::span<const std::uint8_t> key, std::uint32_t page, std::uint8_t row, bool nullKey);
-  // All entries in order; the sorter must outlive the source.
   // Starts sorting the entries held in memory on a thread of its own, so
   // that it overlaps with writing another index; no add() after it.
   void sortAhead();
+  // All entries in order; the sorter must outlive the source.
   std::unique_ptr<IndexEntrySource> sorted();
   std::size_t spilledRuns() const { return runs_.size(); }
 
