@@ -1,10 +1,12 @@
 #include "jet/writer_index.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -25,13 +27,19 @@ struct Stored {
   std::size_t keyLength = 0;
 };
 
-void setLeafEntry(Stored& s, const IndexEntry& e) {
-  s.bytes.assign(e.key.begin(), e.key.end());
-  s.keyLength = e.key.size();
-  s.bytes.push_back(static_cast<std::uint8_t>(e.page >> 16));
-  s.bytes.push_back(static_cast<std::uint8_t>(e.page >> 8));
-  s.bytes.push_back(static_cast<std::uint8_t>(e.page));
-  s.bytes.push_back(e.row);
+void setLeafEntry(Stored& s, const IndexEntryView& e) {
+  const std::size_t n = e.key.size();
+  s.bytes.resize(n + 4);
+  if (n > 0) std::memcpy(s.bytes.data(), e.key.data(), n);
+  s.keyLength = n;
+  s.bytes[n] = static_cast<std::uint8_t>(e.page >> 16);
+  s.bytes[n + 1] = static_cast<std::uint8_t>(e.page >> 8);
+  s.bytes[n + 2] = static_cast<std::uint8_t>(e.page);
+  s.bytes[n + 3] = e.row;
+}
+
+bool sameKey(const Stored& s, std::span<const std::uint8_t> key) {
+  return s.keyLength == key.size() && (key.empty() || std::memcmp(s.bytes.data(), key.data(), key.size()) == 0);
 }
 
 Stored nodeEntry(const Stored& last, std::uint32_t child) {
@@ -128,6 +136,12 @@ void linkLevel(const WriteFormat& f, std::vector<ByteBuffer>& pages, const std::
 
 }  // namespace
 
+bool IndexEntrySource::nextView(IndexEntryView& view) {
+  if (!next(lent_)) return false;
+  view = IndexEntryView{lent_.key, lent_.page, lent_.row, lent_.nullKey};
+  return true;
+}
+
 bool IndexEntry::operator<(const IndexEntry& o) const {
   if (key != o.key) return key < o.key;
   if (page != o.page) return page < o.page;
@@ -188,6 +202,42 @@ struct RecordLess {
   }
 };
 
+// Sorts `records` in RecordLess order. Heads are sorted first by radix, a
+// byte at a time from the last (stable, so equal heads keep their order);
+// the few records whose heads tie are then ordered by the rest of their keys.
+// Bytes every head shares cost no pass. `scratch` takes a copy of the records.
+void sortRecords(std::span<Record> records, RecordLess less, std::vector<Record>& scratch) {
+  // Below this, comparison sorting is as fast and needs no second buffer.
+  constexpr std::size_t kRadixFrom = 1u << 12;
+  const std::size_t n = records.size();
+  if (n < kRadixFrom) {
+    std::sort(records.begin(), records.end(), less);
+    return;
+  }
+  std::vector<std::array<std::size_t, 256>> counts(8);
+  for (const Record& r : records) {
+    for (std::size_t b = 0; b < 8; ++b) ++counts[b][(r.head >> (8 * b)) & 0xFF];
+  }
+  scratch.resize(n);
+  Record* from = records.data();
+  Record* to = scratch.data();
+  for (std::size_t b = 0; b < 8; ++b) {
+    std::array<std::size_t, 256>& at = counts[b];
+    if (at[(from[0].head >> (8 * b)) & 0xFF] == n) continue;  // one value: nothing moves
+    std::size_t sum = 0;
+    for (std::size_t& c : at) sum += std::exchange(c, sum);
+    for (std::size_t i = 0; i < n; ++i) to[at[(from[i].head >> (8 * b)) & 0xFF]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != records.data()) std::copy(from, from + n, records.data());
+  for (std::size_t i = 0; i < n;) {
+    std::size_t j = i + 1;
+    while (j < n && records[j].head == records[i].head) ++j;
+    if (j - i > 1) std::sort(records.begin() + i, records.begin() + j, less);
+    i = j;
+  }
+}
+
 void fill(IndexEntry& e, const Record& r, const ByteBuffer& keys) {
   const std::uint8_t* k = keyOf(keys.data(), r);
   e.key.assign(k, k + keyLength(keys.data(), r));
@@ -220,6 +270,16 @@ class RecordSource : public IndexEntrySource {
     const Record* r;
     if (!nextRecord(r)) return false;
     fill(e, *r, keys_);
+    return true;
+  }
+  bool nextView(IndexEntryView& v) override {
+    const Record* r;
+    if (!nextRecord(r)) return false;
+    const std::uint8_t* k = keys_.data();
+    v.key = std::span(keyOf(k, *r), keyLength(k, *r));
+    v.page = r->pageRow >> 8;
+    v.row = static_cast<std::uint8_t>(r->pageRow & 0xFF);
+    v.nullKey = (lengthWord(k, *r) & kNullKeyBit) != 0;
     return true;
   }
 
@@ -421,14 +481,16 @@ void IndexEntrySorter::sortMemory() {
   // A large run is sorted in two halves at once, merged as it is read; the
   // order is total (no two records share page and row), so the result is the same.
   constexpr std::size_t kHalvesFrom = 1u << 17;
+  const std::span<Record> all(records_);
   if (records_.size() < kHalvesFrom) {
-    std::sort(records_.begin(), records_.end(), less);
+    std::vector<Record> scratch;
+    sortRecords(all, less, scratch);
     return;
   }
   split_ = records_.size() / 2;
-  const auto middle = records_.begin() + static_cast<std::ptrdiff_t>(split_);
-  std::thread other([&] { std::sort(records_.begin(), middle, less); });
-  std::sort(middle, records_.end(), less);
+  std::vector<Record> scratchA, scratchB;
+  std::thread other([&] { sortRecords(all.first(split_), less, scratchA); });
+  sortRecords(all.subspan(split_), less, scratchB);
   other.join();
 }
 
@@ -494,8 +556,7 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
   ByteBuffer pending;
   std::uint32_t pendingPage = 0;
   bool havePending = false;
-  IndexEntry e, last;
-  bool first = true;
+  IndexEntryView e;
   const auto flushPending = [&](std::uint32_t next) {
     if (!havePending) return;
     putU32(pending, f.idxNextPage, next);
@@ -512,17 +573,13 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
     leafCount = 0;
     leafBytes = 0;
   };
-  while (entries.next(e)) {
-    if (!first) {
-      if (e.sameKey(last)) {
-        if (!e.nullKey) result.duplicate = true;
-      } else {
-        ++result.distinct;
-      }
+  while (entries.nextView(e)) {
+    // The entry before this one is the last of the open leaf.
+    if (leafCount > 0 && sameKey(leaf[leafCount - 1], e.key)) {
+      if (!e.nullKey) result.duplicate = true;
     } else {
       ++result.distinct;
     }
-    first = false;
     ++result.entries;
     if (leafCount == leaf.size()) leaf.emplace_back();
     Stored& s = leaf[leafCount];
@@ -545,7 +602,6 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
     }
     leafBytes += leaf[leafCount].bytes.size();
     ++leafCount;
-    std::swap(last, e);  // e's buffer is reused by the next entry
   }
   if (result.entries == 0) {
     result.root = out.allocate();

@@ -27,10 +27,23 @@ struct IndexEntry {
   bool sameKey(const IndexEntry& o) const { return key == o.key; }
 };
 
+// An entry as a source lends it: the key stays valid until the next call.
+struct IndexEntryView {
+  std::span<const std::uint8_t> key;
+  std::uint32_t page = 0;
+  std::uint8_t row = 0;
+  bool nullKey = false;
+};
+
 class IndexEntrySource {
  public:
   virtual ~IndexEntrySource() = default;
   virtual bool next(IndexEntry& entry) = 0;
+  // The next entry without a copy of its key where the source holds it.
+  virtual bool nextView(IndexEntryView& view);
+
+ private:
+  IndexEntry lent_;  // what nextView lends when the source only copies
 };
 
 // Sorts entries in runs of at most `memoryBudget` bytes; full runs go to an

@@ -182,6 +182,39 @@ TEST(WriterIndex, ARunSortedInHalvesComesOutInEntryOrder) {
   }
 }
 
+// Keys that differ only well past their first bytes, some only in length:
+// sorting by the first bytes alone leaves these tied, and the tie must
+// still come out in entry order, in one run and in halves.
+TEST(WriterIndex, KeysAlikeInTheirFirstBytesComeOutInEntryOrder) {
+  for (const std::uint32_t count : {20000u, 300000u}) {
+    IndexEntrySorter sorter(256u << 20, "test");
+    std::vector<IndexEntry> all;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      IndexEntry e;
+      const std::uint32_t v = (i * 40503u) % 977;
+      e.key.assign(14, static_cast<std::uint8_t>('a' + i % 3));
+      e.key.push_back(static_cast<std::uint8_t>(v >> 8));
+      e.key.push_back(static_cast<std::uint8_t>(v));
+      if (i % 4 == 0) e.key.pop_back();
+      e.page = 50 + (i * 31u) % 9973;
+      e.row = static_cast<std::uint8_t>(i % 97);
+      all.push_back(e);
+      sorter.add(e);
+    }
+    std::sort(all.begin(), all.end());
+    const auto sorted = sorter.sorted();
+    IndexEntry e;
+    std::size_t n = 0;
+    while (sorted->next(e)) {
+      ASSERT_LT(n, all.size());
+      ASSERT_TRUE(e.key == all[n].key && e.page == all[n].page && e.row == all[n].row)
+          << n << " of " << count;
+      ++n;
+    }
+    EXPECT_EQ(n, all.size());
+  }
+}
+
 TEST(WriterIndex, AnEntryBeyondJetsRangeIsRefused) {
   IndexEntrySorter sorter(1 << 20, "test");
   const std::vector<std::uint8_t> key = {0x7F, 1};
