@@ -120,12 +120,10 @@ bool Jet12RowScanner::next(Jet12RawRow& row) {
   }
 }
 
-Bytes readJet12LongValue(PageFile& file, const ByteReader& field) {
+std::span<const std::uint8_t> readJet12LongValue(PageFile& file, const ByteReader& field,
+                                                 Bytes& out, std::set<std::uint32_t>& visited) {
   const std::uint32_t head = field.u32(L::kLongRefLength);
-  if (head & L::kLongInlineBit) {
-    const auto data = field.span(L::kLongHeader, field.size() - L::kLongHeader);
-    return Bytes(data.begin(), data.end());
-  }
+  if (head & L::kLongInlineBit) return field.span(L::kLongHeader, field.size() - L::kLongHeader);
   field.need(0, L::kLongRefSize, "long value reference");
   const std::uint64_t length = head;
   if (length > std::uint64_t(file.pageCount()) * file.pageSize()) {
@@ -133,12 +131,17 @@ Bytes readJet12LongValue(PageFile& file, const ByteReader& field) {
   }
   const std::uint32_t key = field.u32(L::kLongRefKey);
   std::uint32_t pointer = field.u32(L::kLongRefPointer);
-  Bytes out;
+  out.clear();
   out.reserve(static_cast<std::size_t>(length));
-  std::set<std::uint32_t> visited;
-  while (out.size() < length) {
+  // Most values are one row: the visited set is only filled from the second on.
+  const std::uint32_t first = pointer;
+  visited.clear();
+  for (std::size_t rows = 0; out.size() < length; ++rows) {
     if (pointer == 0) throw damaged(field.where(), "long value ends early");
-    if (!visited.insert(pointer).second) throw damaged(field.where(), "long value chain loops");
+    if (rows == 1) visited.insert(first);
+    if (rows > 0 && !visited.insert(pointer).second) {
+      throw damaged(field.where(), "long value chain loops");
+    }
     const auto [pageNumber, slotNumber] = splitPointer(pointer);
     PageBytes bytes;
     dataPage(file, pageNumber, L::kLongValueTable, bytes);
@@ -161,6 +164,13 @@ Bytes readJet12LongValue(PageFile& file, const ByteReader& field) {
   return out;
 }
 
+Bytes readJet12LongValue(PageFile& file, const ByteReader& field) {
+  Bytes chained;
+  std::set<std::uint32_t> visited;
+  const std::span<const std::uint8_t> bytes = readJet12LongValue(file, field, chained, visited);
+  return Bytes(bytes.begin(), bytes.end());
+}
+
 namespace {
 
 std::size_t fixedWidth(const Column& c) {
@@ -178,35 +188,73 @@ std::size_t fixedWidth(const Column& c) {
   }
 }
 
-Value decodeValue(PageFile& file, const Column& c, const ByteReader& v) {
-  const std::uint16_t codePage = c.codePage ? c.codePage : file.header().codePage;
-  switch (c.type) {
-    case ColumnType::Byte: return v.u8(0);
-    case ColumnType::Integer: return v.i16(0);
-    case ColumnType::Long: return v.i32(0);
-    case ColumnType::Currency: return Currency{v.i64(0)};
-    case ColumnType::Single: return v.f32(0);
-    case ColumnType::Double: return v.f64(0);
-    case ColumnType::DateTime: return DateTime{v.f64(0)};
-    case ColumnType::Text: return decodeCodePage(v.bytes(), codePage);
-    case ColumnType::Memo: {
-      const Bytes text = readJet12LongValue(file, v);
-      return decodeCodePage(text, codePage);
-    }
-    case ColumnType::OLE: return readJet12LongValue(file, v);
-    case ColumnType::Guid: {
-      Guid g;
-      std::copy_n(v.span(0, 16).begin(), 16, g.bytes.begin());
-      return g;
-    }
-    default: return Bytes(v.bytes().begin(), v.bytes().end());
-  }
+// The value's string, keeping its buffer when it held one already.
+std::string& textIn(Value& v) {
+  if (!std::holds_alternative<std::string>(v)) v.emplace<std::string>();
+  return std::get<std::string>(v);
+}
+
+Bytes& bytesIn(Value& v) {
+  if (!std::holds_alternative<Bytes>(v)) v.emplace<Bytes>();
+  return std::get<Bytes>(v);
 }
 
 }  // namespace
 
-Row decodeJet12Row(PageFile& file, const TableDef& table, const Jet12RawRow& raw) {
-  const ByteReader all(raw.bytes, file.where(raw.pageNumber));
+Jet12RowDecoder::Jet12RowDecoder(PageFile& file, const TableDef& table)
+    : file_(file), table_(table), longValues_(table.columns.size()) {}
+
+bool Jet12RowDecoder::keepStored(const std::vector<bool>& columns) {
+  keep_.assign(table_.columns.size(), false);
+  for (std::size_t i = 0; i < table_.columns.size() && i < columns.size(); ++i) {
+    const Column& c = table_.columns[i];
+    keep_[i] = columns[i] && !c.fixed() &&
+               (c.type == ColumnType::Text || c.type == ColumnType::Memo) &&
+               asciiCompatible(c.codePage ? c.codePage : file_.header().codePage);
+  }
+  stored_.assign(table_.columns.size(), {});
+  return true;
+}
+
+void Jet12RowDecoder::decodeValue(const Column& c, std::size_t i, const ByteReader& v, Value& out) {
+  const std::uint16_t codePage = c.codePage ? c.codePage : file_.header().codePage;
+  switch (c.type) {
+    case ColumnType::Byte: out = v.u8(0); return;
+    case ColumnType::Integer: out = v.i16(0); return;
+    case ColumnType::Long: out = v.i32(0); return;
+    case ColumnType::Currency: out = Currency{v.i64(0)}; return;
+    case ColumnType::Single: out = v.f32(0); return;
+    case ColumnType::Double: out = v.f64(0); return;
+    case ColumnType::DateTime: out = DateTime{v.f64(0)}; return;
+    case ColumnType::Text:
+    case ColumnType::Memo: {
+      const std::span<const std::uint8_t> text =
+          c.type == ColumnType::Text ? v.bytes() : readJet12LongValue(file_, v, longValues_[i], visited_);
+      if (!keep_.empty() && keep_[i] && asciiRun(text.data(), text.size()) == text.size()) {
+        stored_[i] = text;
+        textIn(out).clear();
+        return;
+      }
+      decodeCodePage(text, codePage, textIn(out));
+      return;
+    }
+    case ColumnType::OLE: {
+      const std::span<const std::uint8_t> b = readJet12LongValue(file_, v, longValues_[i], visited_);
+      bytesIn(out).assign(b.begin(), b.end());
+      return;
+    }
+    case ColumnType::Guid: {
+      Guid g;
+      std::copy_n(v.span(0, 16).begin(), 16, g.bytes.begin());
+      out = g;
+      return;
+    }
+    default: bytesIn(out).assign(v.bytes().begin(), v.bytes().end()); return;
+  }
+}
+
+void Jet12RowDecoder::decode(const Jet12RawRow& raw, Row& out) {
+  const ByteReader all(raw.bytes, file_.where(raw.pageNumber));
   const std::size_t length = all.u16(L::kRowLength);
   if (length < L::kRowFixedArea || length > all.size()) {
     throw damaged(all.where(), "row length " + std::to_string(length) + " out of range");
@@ -218,14 +266,15 @@ Row decodeJet12Row(PageFile& file, const TableDef& table, const Jet12RawRow& raw
   const std::size_t trailer = maskBytes + 1 + varCount + 1;
   if (L::kRowFixedArea + trailer > length) throw damaged(row.where(), "row too short");
   if (length > L::kRowMaxShortLength && varCount > 0) {
-    throw unsupported(file.path(), "a row longer than 256 bytes on page " +
-                                       std::to_string(raw.pageNumber) + " (layout not known)");
+    throw unsupported(file_.path(), "a row longer than 256 bytes on page " +
+                                        std::to_string(raw.pageNumber) + " (layout not known)");
   }
   if (row.u8(length - 1 - maskBytes) != varCount) {
     throw damaged(row.where(), "row variable-column count disagrees with its header");
   }
   const std::size_t tableStart = length - trailer;
-  std::vector<std::size_t> offsets(varCount + 1);
+  std::vector<std::size_t>& offsets = offsets_;
+  offsets.resize(varCount + 1);
   for (unsigned i = 0; i <= varCount; ++i) {
     offsets[i] = row.u8(length - 2 - maskBytes - i);
     const std::size_t floor = i == 0 ? L::kRowFixedArea : offsets[i - 1];
@@ -238,33 +287,40 @@ Row decodeJet12Row(PageFile& file, const TableDef& table, const Jet12RawRow& raw
     return bit < fixedCount && ((row.u8(length - 1 - bit / 8) >> (bit % 8)) & 1) != 0;
   };
 
-  Row out;
-  out.reserve(table.columns.size());
-  for (const Column& c : table.columns) {
+  out.resize(table_.columns.size());
+  for (std::size_t i = 0; i < table_.columns.size(); ++i) {
+    const Column& c = table_.columns[i];
+    if (!stored_.empty()) stored_[i] = {};
     if (c.fixed()) {
       const bool set = maskBit(c.number);
       if (c.type == ColumnType::Boolean) {
-        out.emplace_back(set);
+        out[i] = set;
         continue;
       }
       if (!set) {
-        out.emplace_back(Null{});
+        out[i] = Null{};
         continue;
       }
       const std::size_t at = L::kRowFixedArea + c.fixedOffset;
       const std::size_t width = fixedWidth(c);
       if (at + width > fixedEnd) throw damaged(row.where(), "fixed value runs past the fixed area");
-      out.push_back(decodeValue(file, c, row.sub(at, width)));
+      decodeValue(c, i, row.sub(at, width), out[i]);
       continue;
     }
     if (c.varIndex >= varCount || offsets[c.varIndex] == offsets[c.varIndex + 1]) {
-      out.emplace_back(Null{});
+      out[i] = Null{};
       continue;
     }
     const std::size_t from = offsets[c.varIndex];
-    out.push_back(decodeValue(file, c, row.sub(from, offsets[c.varIndex + 1] - from)));
+    decodeValue(c, i, row.sub(from, offsets[c.varIndex + 1] - from), out[i]);
   }
-  return out;
+}
+
+Row decodeJet12Row(PageFile& file, const TableDef& table, const Jet12RawRow& raw) {
+  Jet12RowDecoder decoder(file, table);
+  Row row;
+  decoder.decode(raw, row);
+  return row;
 }
 
 namespace {
@@ -272,18 +328,25 @@ namespace {
 class Jet12Cursor : public RowCursor {
  public:
   Jet12Cursor(PageFile& file, TableDef table)
-      : file_(file), table_(std::move(table)), scanner_(file, table_.definitionPage) {}
+      : table_(std::move(table)), scanner_(file, table_.definitionPage), decoder_(file, table_) {}
   bool next(Row& row) override {
-    Jet12RawRow raw;
-    if (!scanner_.next(raw)) return false;
-    row = decodeJet12Row(file_, table_, raw);
+    if (!scanner_.next(raw_)) return false;
+    decoder_.decode(raw_, row);
     return true;
   }
+  bool keepStoredText(const std::vector<bool>& columns) override {
+    return decoder_.keepStored(columns);
+  }
+  std::span<const std::uint8_t> storedText(std::size_t column) const override {
+    return decoder_.stored(column);
+  }
+  bool storedTextIsAscii() const override { return true; }
 
  private:
-  PageFile& file_;
   TableDef table_;
   Jet12RowScanner scanner_;
+  Jet12RowDecoder decoder_;
+  Jet12RawRow raw_;  // holds the page the kept text of inline values lies in
 };
 
 }  // namespace
