@@ -141,19 +141,21 @@ bool appendPlainAsciiKey(ByteBuffer& key, std::string_view text, bool ascending)
   std::size_t n = std::min(text.size(), kMaxKeyChars);
   while (n > 0 && text[n - 1] == ' ') --n;
   const std::array<AsciiCode, 128>& codes = asciiCodes();
-  std::size_t length = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto c = static_cast<std::uint8_t>(text[i]);
-    if (c >= 128 || !codes[c].plain) return false;
-    length += codes[c].length;
-  }
+  // One pass with room for the longest codes; each code's three bytes are
+  // copied whole and the next one starts after its length.
   const std::size_t from = key.size();
-  key.resize(from + length);
+  key.resize(from + sizeof(AsciiCode::bytes) * n);
   std::uint8_t* out = key.data() + from;
   for (std::size_t i = 0; i < n; ++i) {
-    const AsciiCode& a = codes[static_cast<std::uint8_t>(text[i])];
-    for (std::uint8_t k = 0; k < a.length; ++k) *out++ = a.bytes[k];
+    const auto c = static_cast<std::uint8_t>(text[i]);
+    if (c >= 128 || !codes[c].plain) {
+      key.resize(from);
+      return false;
+    }
+    std::memcpy(out, codes[c].bytes, sizeof(AsciiCode::bytes));
+    out += codes[c].length;
   }
+  key.resize(static_cast<std::size_t>(out - key.data()));
   key.push_back(kEndText);
   if (!ascending) {
     key.push_back(kEndExtra);
