@@ -18,7 +18,8 @@ RowPage::RowPage(std::size_t pageSize, std::uint32_t owner, const WriteFormat& f
 }
 
 void RowPage::reset(std::uint32_t owner) {
-  std::memset(page_.data(), 0, page_.size());
+  // Rows and slots overwrite their bytes; the gap between them is cleared in bytes().
+  std::memset(page_.data(), 0, format_->dataFirstSlot);
   rows_ = 0;
   top_ = page_.size();
   putU8(page_, L::kPageType, L::kPageData);
@@ -43,6 +44,8 @@ std::uint8_t RowPage::add(std::span<const std::uint8_t> row) {
 std::size_t RowPage::freeSpace() const { return top_ - (format_->dataFirstSlot + 2 * rows_); }
 
 const ByteBuffer& RowPage::bytes() {
+  const std::size_t slotsEnd = format_->dataFirstSlot + 2 * rows_;
+  std::memset(page_.data() + slotsEnd, 0, top_ - slotsEnd);
   putU16(page_, L::kDataFreeSpace, static_cast<std::uint16_t>(freeSpace()));
   putU16(page_, format_->dataRowCount, static_cast<std::uint16_t>(rows_));
   return page_;

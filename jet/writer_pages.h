@@ -15,6 +15,8 @@ namespace jet {
 class PageOutput;
 
 // One page of rows: header, slot table growing upwards, rows growing down.
+// Only bytes the page ends up with are written: the header when it is
+// (re)started, the gap between slots and rows when its bytes are taken.
 class RowPage {
  public:
   RowPage(std::size_t pageSize, std::uint32_t owner, const WriteFormat& format = writeFormat(4));
