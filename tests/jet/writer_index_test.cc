@@ -114,6 +114,23 @@ TEST(WriterIndex, AnEmptyIndexIsOneEmptyLeaf) {
   EXPECT_EQ(check.indexEntries(), 0u);
 }
 
+// The sorter gives back `all` in IndexEntry order, null flags included.
+void expectEntryOrder(IndexEntrySorter& sorter, std::vector<IndexEntry> all,
+                      const std::string& what) {
+  std::sort(all.begin(), all.end());
+  const auto sorted = sorter.sorted();
+  IndexEntry e;
+  std::size_t n = 0;
+  while (sorted->next(e)) {
+    ASSERT_LT(n, all.size()) << what;
+    ASSERT_TRUE(e.key == all[n].key && e.page == all[n].page && e.row == all[n].row &&
+                e.nullKey == all[n].nullKey)
+        << n << " of " << what;
+    ++n;
+  }
+  EXPECT_EQ(n, all.size()) << what;
+}
+
 TEST(WriterIndex, SortedRunsOnDiskGiveTheSameEntriesAsSortingInMemory) {
   IndexEntrySorter small(8192, "test");
   std::vector<IndexEntry> all;
@@ -127,18 +144,7 @@ TEST(WriterIndex, SortedRunsOnDiskGiveTheSameEntriesAsSortingInMemory) {
     small.add(e);
   }
   EXPECT_GT(small.spilledRuns(), 10u);
-  std::sort(all.begin(), all.end());
-  const auto merged = small.sorted();
-  IndexEntry e;
-  std::size_t n = 0;
-  while (merged->next(e)) {
-    ASSERT_LT(n, all.size());
-    EXPECT_TRUE(e.key == all[n].key && e.page == all[n].page && e.row == all[n].row &&
-                e.nullKey == all[n].nullKey)
-        << n;
-    ++n;
-  }
-  EXPECT_EQ(n, all.size());
+  expectEntryOrder(small, all, "5000 entries");
 }
 
 // Large runs are sorted in two halves at once and merged as they are read,
@@ -167,18 +173,7 @@ TEST(WriterIndex, ARunSortedInHalvesComesOutInEntryOrder) {
     } else {
       EXPECT_GE(sorter.spilledRuns(), 2u);
     }
-    std::sort(all.begin(), all.end());
-    const auto sorted = sorter.sorted();
-    IndexEntry e;
-    std::size_t n = 0;
-    while (sorted->next(e)) {
-      ASSERT_LT(n, all.size());
-      ASSERT_TRUE(e.key == all[n].key && e.page == all[n].page && e.row == all[n].row &&
-                  e.nullKey == all[n].nullKey)
-          << n << " of budget " << budget;
-      ++n;
-    }
-    EXPECT_EQ(n, all.size());
+    expectEntryOrder(sorter, all, "budget " + std::to_string(budget));
   }
 }
 
@@ -201,17 +196,7 @@ TEST(WriterIndex, KeysAlikeInTheirFirstBytesComeOutInEntryOrder) {
       all.push_back(e);
       sorter.add(e);
     }
-    std::sort(all.begin(), all.end());
-    const auto sorted = sorter.sorted();
-    IndexEntry e;
-    std::size_t n = 0;
-    while (sorted->next(e)) {
-      ASSERT_LT(n, all.size());
-      ASSERT_TRUE(e.key == all[n].key && e.page == all[n].page && e.row == all[n].row)
-          << n << " of " << count;
-      ++n;
-    }
-    EXPECT_EQ(n, all.size());
+    expectEntryOrder(sorter, all, std::to_string(count) + " entries");
   }
 }
 
