@@ -1,5 +1,6 @@
 // The engine interface: its version and error list, on real files and on bad ones.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -35,7 +36,9 @@ TEST(Engine, RealJet3AndJet4FilesReportTheirVersion) {
 }
 
 TEST(Engine, TextFileNamedMdbFailsWithNotADatabaseInTheErrorList) {
-  const auto path = std::filesystem::temp_directory_path() / "jetlift_engine_text.mdb";
+  // Named by process: two test runs on one machine must not share the file.
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("jetlift_engine_text_" + std::to_string(::getpid()) + ".mdb");
   std::ofstream(path) << "This is a plain text file, not a database.\n";
   EXPECT_EQ(openFailure(path.string()), 3343);
   EXPECT_NE(engine::DBEngine::instance().Errors().Item(0).Description.find(path.string()),
