@@ -1,5 +1,9 @@
 #include "jet/writer_rows.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cassert>
 #include <bit>
@@ -98,6 +102,14 @@ bool plainAscii(std::string_view s) {
 // Each byte followed by a zero byte (UTF-16LE of ASCII), eight at a time.
 void widenAscii(const std::uint8_t* __restrict in, std::size_t n, std::uint8_t* __restrict out) {
   std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi8(v, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 16), _mm_unpackhi_epi8(v, zero));
+  }
+#endif
   for (; std::endian::native == std::endian::little && i + 8 <= n; i += 8) {
     std::uint64_t w;
     std::memcpy(&w, in + i, 8);

@@ -6,6 +6,7 @@
 
 #include "jet/database_writer.h"
 #include "jet/error.h"
+#include "jet/writer_rows.h"
 #include "tests/jet/writer_support.h"
 
 namespace {
@@ -157,6 +158,24 @@ TEST(WriterRows, TextIsCompressedWhereTheColumnAllowsIt) {
   const std::string wide("k\0e\0e\0p\0 \0m\0e\0 \0w\0i\0d\0e\0", 24);
   EXPECT_NE(bytes.find(wide), std::string::npos);
   EXPECT_EQ(bytes.find("keep me wide"), std::string::npos);
+}
+
+// ASCII text takes a path of its own, many bytes at a time: it must give
+// what the general UTF-16 path gives, at every length and alignment.
+TEST(WriterRows, AsciiTextEncodesAsTheGeneralPathDoes) {
+  const std::string pattern = "The quick brown fox, 0123456789; jumps! ~over {lazy} dogs\t|";
+  for (std::size_t from = 0; from < 3; ++from) {
+    for (std::size_t length = 0; from + length <= pattern.size(); ++length) {
+      const std::string text = pattern.substr(from, length);
+      std::u16string units(text.begin(), text.end());
+      for (const bool compressible : {false, true}) {
+        ByteBuffer general;
+        encodeJet4Text(units, compressible, general);
+        EXPECT_EQ(encodeJet4Text(text, compressible), general)
+            << "'" << text << "' compressible " << compressible;
+      }
+    }
+  }
 }
 
 TEST(WriterRows, MixedTextIsCompressedInRunsAndReadsBack) {
