@@ -24,17 +24,25 @@ void invert(ByteBuffer& b, std::size_t from) {
   for (std::size_t i = from; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>(~b[i]);
 }
 
+// The low `bytes` bytes of `bits`, most significant first; returns where they start.
+std::size_t appendBigEndian(ByteBuffer& key, std::uint64_t bits, int bytes) {
+  const std::size_t from = key.size();
+  key.resize(from + static_cast<std::size_t>(bytes));
+  for (int i = 0; i < bytes; ++i) {
+    key[from + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(bits >> (8 * (bytes - 1 - i)));
+  }
+  return from;
+}
+
 // Big-endian integer with its sign bit flipped, so that negative values sort first.
 void appendSigned(ByteBuffer& key, std::uint64_t bits, int bytes, bool ascending) {
-  const std::size_t from = key.size();
-  for (int i = bytes - 1; i >= 0; --i) key.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+  const std::size_t from = appendBigEndian(key, bits, bytes);
   key[from] ^= 0x80;
   if (!ascending) invert(key, from);
 }
 
 void appendFloating(ByteBuffer& key, std::uint64_t bits, int bytes, bool ascending) {
-  const std::size_t from = key.size();
-  for (int i = bytes - 1; i >= 0; --i) key.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+  const std::size_t from = appendBigEndian(key, bits, bytes);
   const bool negative = (key[from] & 0x80) != 0;
   if (negative) {
     invert(key, from);
