@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
@@ -167,6 +168,11 @@ class VectorSource : public IndexEntrySource {
 using Record = IndexEntrySorter::Record;
 
 std::uint64_t headOf(std::span<const std::uint8_t> key) {
+  if (key.size() >= 8 && std::endian::native == std::endian::little) {
+    std::uint64_t h;
+    std::memcpy(&h, key.data(), 8);
+    return __builtin_bswap64(h);
+  }
   std::uint64_t h = 0;
   for (std::size_t i = 0; i < 8; ++i) h = (h << 8) | (i < key.size() ? key[i] : 0);
   return h;
