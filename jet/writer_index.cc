@@ -39,6 +39,21 @@ void setLeafEntry(Stored& s, const IndexEntryView& e) {
   s.bytes[n + 3] = e.row;
 }
 
+// How many leading bytes of a[0, n) and b[0, n) agree, eight at a time.
+std::size_t matchingBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+  std::size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; i + 8 <= n; i += 8) {
+      std::uint64_t x, y;
+      std::memcpy(&x, a + i, 8);
+      std::memcpy(&y, b + i, 8);
+      if (x != y) return i + static_cast<std::size_t>(std::countr_zero(x ^ y)) / 8;
+    }
+  }
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
 bool sameKey(const Stored& s, std::span<const std::uint8_t> key) {
   return s.keyLength == key.size() && (key.empty() || std::memcmp(s.bytes.data(), key.data(), key.size()) == 0);
 }
@@ -50,10 +65,7 @@ Stored nodeEntry(const Stored& last, std::uint32_t child) {
 }
 
 std::size_t commonPrefix(const Stored& a, const Stored& b) {
-  const std::size_t n = std::min(a.keyLength, b.keyLength);
-  std::size_t i = 0;
-  while (i < n && a.bytes[i] == b.bytes[i]) ++i;
-  return i;
+  return matchingBytes(a.bytes.data(), b.bytes.data(), std::min(a.keyLength, b.keyLength));
 }
 
 // Bytes the entries [first, last] take on one page with prefix compression.
