@@ -216,6 +216,10 @@ bool Jet12RowDecoder::keepStored(const std::vector<bool>& columns) {
   return true;
 }
 
+std::span<const std::uint8_t> Jet12RowDecoder::longValue(std::size_t i, const ByteReader& v) {
+  return readJet12LongValue(file_, v, longValues_[i], visited_);
+}
+
 void Jet12RowDecoder::decodeValue(const Column& c, std::size_t i, const ByteReader& v, Value& out) {
   const std::uint16_t codePage = c.codePage ? c.codePage : file_.header().codePage;
   switch (c.type) {
@@ -228,8 +232,7 @@ void Jet12RowDecoder::decodeValue(const Column& c, std::size_t i, const ByteRead
     case ColumnType::DateTime: out = DateTime{v.f64(0)}; return;
     case ColumnType::Text:
     case ColumnType::Memo: {
-      const std::span<const std::uint8_t> text =
-          c.type == ColumnType::Text ? v.bytes() : readJet12LongValue(file_, v, longValues_[i], visited_);
+      const auto text = c.type == ColumnType::Text ? v.bytes() : longValue(i, v);
       if (!keep_.empty() && keep_[i] && asciiRun(text.data(), text.size()) == text.size()) {
         stored_[i] = text;
         textIn(out).clear();
@@ -239,7 +242,7 @@ void Jet12RowDecoder::decodeValue(const Column& c, std::size_t i, const ByteRead
       return;
     }
     case ColumnType::OLE: {
-      const std::span<const std::uint8_t> b = readJet12LongValue(file_, v, longValues_[i], visited_);
+      const std::span<const std::uint8_t> b = longValue(i, v);
       bytesIn(out).assign(b.begin(), b.end());
       return;
     }

@@ -59,6 +59,8 @@ class Jet12RowDecoder {
 
  private:
   void decodeValue(const Column& c, std::size_t i, const ByteReader& v, Value& out);
+  // The bytes of column i's long value, valid until the next row.
+  std::span<const std::uint8_t> longValue(std::size_t i, const ByteReader& v);
 
   PageFile& file_;
   const TableDef& table_;

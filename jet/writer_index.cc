@@ -55,7 +55,8 @@ std::size_t matchingBytes(const std::uint8_t* a, const std::uint8_t* b, std::siz
 }
 
 bool sameKey(const Stored& s, std::span<const std::uint8_t> key) {
-  return s.keyLength == key.size() && (key.empty() || std::memcmp(s.bytes.data(), key.data(), key.size()) == 0);
+  return s.keyLength == key.size() &&
+         (key.empty() || std::memcmp(s.bytes.data(), key.data(), key.size()) == 0);
 }
 
 Stored nodeEntry(const Stored& last, std::uint32_t child) {

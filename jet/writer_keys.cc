@@ -29,7 +29,8 @@ std::size_t appendBigEndian(ByteBuffer& key, std::uint64_t bits, int bytes) {
   const std::size_t from = key.size();
   key.resize(from + static_cast<std::size_t>(bytes));
   for (int i = 0; i < bytes; ++i) {
-    key[from + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(bits >> (8 * (bytes - 1 - i)));
+    const int shift = 8 * (bytes - 1 - i);
+    key[from + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(bits >> shift);
   }
   return from;
 }
