@@ -188,17 +188,6 @@ std::size_t fixedWidth(const Column& c) {
   }
 }
 
-// The value's string, keeping its buffer when it held one already.
-std::string& textIn(Value& v) {
-  if (!std::holds_alternative<std::string>(v)) v.emplace<std::string>();
-  return std::get<std::string>(v);
-}
-
-Bytes& bytesIn(Value& v) {
-  if (!std::holds_alternative<Bytes>(v)) v.emplace<Bytes>();
-  return std::get<Bytes>(v);
-}
-
 }  // namespace
 
 Jet12RowDecoder::Jet12RowDecoder(PageFile& file, const TableDef& table)

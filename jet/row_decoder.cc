@@ -20,13 +20,6 @@ void setBytes(Value& v, std::span<const std::uint8_t> bytes) {
   }
 }
 
-// The string a text value is decoded into: the one the row held before, so
-// that its storage is reused from row to row.
-std::string& textIn(Value& v) {
-  if (auto* s = std::get_if<std::string>(&v)) return *s;
-  return v.emplace<std::string>();
-}
-
 Decimal readDecimal(const ByteReader& r, std::size_t at, std::uint8_t scale) {
   Decimal d;
   d.negative = r.u8(at) != 0;

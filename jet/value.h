@@ -43,6 +43,17 @@ using Value = std::variant<Null, bool, std::uint8_t, std::int16_t, std::int32_t,
 
 inline bool isNull(const Value& v) { return std::holds_alternative<Null>(v); }
 
+// The string, or the bytes, a value is decoded into: the ones it held
+// before, so that their storage is reused from row to row.
+inline std::string& textIn(Value& v) {
+  if (auto* s = std::get_if<std::string>(&v)) return *s;
+  return v.emplace<std::string>();
+}
+inline Bytes& bytesIn(Value& v) {
+  if (auto* b = std::get_if<Bytes>(&v)) return *b;
+  return v.emplace<Bytes>();
+}
+
 using Row = std::vector<Value>;
 
 }  // namespace jet
