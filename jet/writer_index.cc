@@ -257,12 +257,19 @@ void sortRecords(std::span<Record> records, RecordLess less, std::vector<Record>
   }
 }
 
+IndexEntryView viewOf(const Record& r, const ByteBuffer& keys) {
+  const std::uint8_t* k = keys.data();
+  return IndexEntryView{std::span(keyOf(k, r), keyLength(k, r)), r.pageRow >> 8,
+                        static_cast<std::uint8_t>(r.pageRow & 0xFF),
+                        (lengthWord(k, r) & kNullKeyBit) != 0};
+}
+
 void fill(IndexEntry& e, const Record& r, const ByteBuffer& keys) {
-  const std::uint8_t* k = keyOf(keys.data(), r);
-  e.key.assign(k, k + keyLength(keys.data(), r));
-  e.page = r.pageRow >> 8;
-  e.row = static_cast<std::uint8_t>(r.pageRow & 0xFF);
-  e.nullKey = (lengthWord(keys.data(), r) & kNullKeyBit) != 0;
+  const IndexEntryView v = viewOf(r, keys);
+  e.key.assign(v.key.begin(), v.key.end());
+  e.page = v.page;
+  e.row = v.row;
+  e.nullKey = v.nullKey;
 }
 
 // The records of the run that stayed in memory, sorted in two halves and
@@ -294,11 +301,7 @@ class RecordSource : public IndexEntrySource {
   bool nextView(IndexEntryView& v) override {
     const Record* r;
     if (!nextRecord(r)) return false;
-    const std::uint8_t* k = keys_.data();
-    v.key = std::span(keyOf(k, *r), keyLength(k, *r));
-    v.page = r->pageRow >> 8;
-    v.row = static_cast<std::uint8_t>(r->pageRow & 0xFF);
-    v.nullKey = (lengthWord(k, *r) & kNullKeyBit) != 0;
+    v = viewOf(*r, keys_);
     return true;
   }
 
@@ -311,12 +314,12 @@ class RecordSource : public IndexEntrySource {
 
 // Spilled record: u16 key length, key, u32 page, u8 row, u8 null flag.
 void appendRecord(ByteBuffer& b, const Record& r, const ByteBuffer& keys) {
-  const std::size_t length = keyLength(keys.data(), r);
-  addU16(b, static_cast<std::uint16_t>(length));
-  addBytes(b, std::span(keyOf(keys.data(), r), length));
-  addU32(b, r.pageRow >> 8);
-  addU8(b, static_cast<std::uint8_t>(r.pageRow & 0xFF));
-  addU8(b, (lengthWord(keys.data(), r) & kNullKeyBit) != 0 ? 1 : 0);
+  const IndexEntryView v = viewOf(r, keys);
+  addU16(b, static_cast<std::uint16_t>(v.key.size()));
+  addBytes(b, v.key);
+  addU32(b, v.page);
+  addU8(b, v.row);
+  addU8(b, v.nullKey ? 1 : 0);
 }
 
 // Reads one run back through a small buffer.
@@ -483,11 +486,8 @@ void IndexEntrySorter::sortMemory() {
   const std::uint8_t* first = keyOf(keys_.data(), records_.front());
   std::size_t shared = keyLength(keys_.data(), records_.front());
   for (const Record& r : records_) {
-    const std::uint8_t* k = keyOf(keys_.data(), r);
-    std::size_t i = 0;
     const std::size_t n = std::min(shared, keyLength(keys_.data(), r));
-    while (i < n && k[i] == first[i]) ++i;
-    shared = i;
+    shared = matchingBytes(keyOf(keys_.data(), r), first, n);
   }
   if (shared > 0) {
     for (Record& r : records_) {

@@ -24,7 +24,6 @@ struct IndexEntry {
   std::uint8_t row = 0;    // row number on that page
   bool nullKey = false;    // some key column is null (exempt from uniqueness)
   bool operator<(const IndexEntry& o) const;
-  bool sameKey(const IndexEntry& o) const { return key == o.key; }
 };
 
 // An entry as a source lends it: the key stays valid until the next call.
