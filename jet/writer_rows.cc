@@ -99,7 +99,8 @@ bool plainAscii(std::string_view s) {
   return asciiRun(reinterpret_cast<const std::uint8_t*>(s.data()), s.size()) == s.size();
 }
 
-// Each byte followed by a zero byte (UTF-16LE of ASCII), eight at a time.
+// Each byte followed by a zero byte (UTF-16LE of ASCII), sixteen at a time
+// where SSE2 is there, else eight.
 void widenAscii(const std::uint8_t* __restrict in, std::size_t n, std::uint8_t* __restrict out) {
   std::size_t i = 0;
 #if defined(__SSE2__)
