@@ -28,17 +28,6 @@ struct Stored {
   std::size_t keyLength = 0;
 };
 
-void setLeafEntry(Stored& s, const IndexEntryView& e) {
-  const std::size_t n = e.key.size();
-  s.bytes.resize(n + 4);
-  if (n > 0) std::memcpy(s.bytes.data(), e.key.data(), n);
-  s.keyLength = n;
-  s.bytes[n] = static_cast<std::uint8_t>(e.page >> 16);
-  s.bytes[n + 1] = static_cast<std::uint8_t>(e.page >> 8);
-  s.bytes[n + 2] = static_cast<std::uint8_t>(e.page);
-  s.bytes[n + 3] = e.row;
-}
-
 // How many leading bytes of a[0, n) and b[0, n) agree, eight at a time.
 std::size_t matchingBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
   std::size_t i = 0;
@@ -52,11 +41,6 @@ std::size_t matchingBytes(const std::uint8_t* a, const std::uint8_t* b, std::siz
   }
   while (i < n && a[i] == b[i]) ++i;
   return i;
-}
-
-bool sameKey(const Stored& s, std::span<const std::uint8_t> key) {
-  return s.keyLength == key.size() &&
-         (key.empty() || std::memcmp(s.bytes.data(), key.data(), key.size()) == 0);
 }
 
 Stored nodeEntry(const Stored& last, std::uint32_t child) {
@@ -99,32 +83,117 @@ std::vector<PagePlan> planPages(const std::vector<Stored>& v, const WriteFormat&
   return plans;
 }
 
-ByteBuffer buildPage(const WriteFormat& f, std::uint8_t type, std::uint32_t tdefPage, std::uint8_t level,
-                     const std::vector<Stored>& v, std::size_t first, std::size_t count) {
-  ByteBuffer page(f.pageSize, 0);
+// Starts an index page of `type` in `page` (cleared to its size), with the
+// shared prefix length its entries are stored without.
+void startPage(const WriteFormat& f, std::uint8_t type, std::uint32_t tdefPage, std::uint8_t level,
+               std::size_t prefix, ByteBuffer& page) {
+  page.resize(f.pageSize);
+  std::memset(page.data(), 0, f.pageSize);
   putU8(page, L::kPageType, type);
   putU8(page, L::kPageMark, L::kPageMarkValue);
   putU32(page, f.idxOwner, tdefPage);
   putU8(page, f.idxLevel, level);
-  std::size_t prefix = 0;
-  if (count > 1) prefix = commonPrefix(v[first], v[first + count - 1]);
   if (f.idxPrefixWidth == 1) {
     putU8(page, f.idxPrefixLength, static_cast<std::uint8_t>(prefix));
   } else {
     putU16(page, f.idxPrefixLength, static_cast<std::uint16_t>(prefix));
   }
+}
+
+// Entry bytes placed so far end at `at`: marks the end in the bitmap.
+void endEntry(const WriteFormat& f, ByteBuffer& page, std::size_t at) {
+  page[f.idxBitmap + at / 8] |= static_cast<std::uint8_t>(1u << (at % 8));
+}
+
+void setFreeSpace(const WriteFormat& f, ByteBuffer& page, std::size_t at) {
+  assert(at <= f.idxEntrySpace);
+  putU16(page, L::kIdxFreeSpace, static_cast<std::uint16_t>(f.pageSize - f.idxEntries - at));
+}
+
+ByteBuffer buildPage(const WriteFormat& f, std::uint8_t type, std::uint32_t tdefPage, std::uint8_t level,
+                     const std::vector<Stored>& v, std::size_t first, std::size_t count) {
+  std::size_t prefix = 0;
+  if (count > 1) prefix = commonPrefix(v[first], v[first + count - 1]);
+  ByteBuffer page;
+  startPage(f, type, tdefPage, level, prefix, page);
   std::size_t at = 0;
   for (std::size_t k = 0; k < count; ++k) {
     const ByteBuffer& b = v[first + k].bytes;
     const std::size_t skip = k == 0 ? 0 : prefix;
     putBytes(page, f.idxEntries + at, std::span(b).subspan(skip));
     at += b.size() - skip;
-    page[f.idxBitmap + at / 8] |= static_cast<std::uint8_t>(1u << (at % 8));
+    endEntry(f, page, at);
   }
-  assert(at <= f.idxEntrySpace);
-  putU16(page, L::kIdxFreeSpace, static_cast<std::uint16_t>(f.pageSize - f.idxEntries - at));
+  setFreeSpace(f, page, at);
   return page;
 }
+
+// The leaf being filled: its entries back to back as they are stored (key,
+// then the row pointer as big-endian page and row), so that taking one
+// costs a copy and no allocation.
+class OpenLeaf {
+ public:
+  std::size_t count() const { return ends_.size(); }
+  std::size_t bytes() const { return used_; }
+  // How many leading bytes `key` shares with the last entry's key.
+  std::size_t matchWithLast(std::span<const std::uint8_t> key) const {
+    const std::size_t from = ends_.back() - kPointerBytes - lastKey_;
+    return matchingBytes(bytes_.data() + from, key.data(), std::min(lastKey_, key.size()));
+  }
+  bool lastKeyIs(std::span<const std::uint8_t> key, std::size_t match) const {
+    return match == key.size() && lastKey_ == key.size();
+  }
+  // The prefix every key of the leaf would share with `key` added, given
+  // its match with the last: sorted keys share what each shares with the next.
+  std::size_t prefixWith(std::size_t match) const { return std::min(prefix_, match); }
+  // `match`: matchWithLast(e.key), or anything when the leaf is empty.
+  void add(const IndexEntryView& e, std::size_t match) {
+    const std::size_t n = e.key.size(), at = used_;
+    // Grown, not resized per entry: every byte up to used_ is written.
+    if (at + n + kPointerBytes > bytes_.size()) bytes_.resize(2 * (at + n + kPointerBytes));
+    used_ = at + n + kPointerBytes;
+    std::uint8_t* to = bytes_.data() + at;
+    if (n > 0) std::memcpy(to, e.key.data(), n);
+    to[n] = static_cast<std::uint8_t>(e.page >> 16);
+    to[n + 1] = static_cast<std::uint8_t>(e.page >> 8);
+    to[n + 2] = static_cast<std::uint8_t>(e.page);
+    to[n + 3] = e.row;
+    prefix_ = ends_.empty() ? n : prefixWith(match);
+    lastKey_ = n;
+    ends_.push_back(static_cast<std::uint32_t>(used_));
+  }
+  void clear() {
+    used_ = 0;
+    ends_.clear();
+  }
+  // The last entry, as the level above repeats it.
+  Stored last() const {
+    const std::size_t from = ends_.back() - kPointerBytes - lastKey_;
+    return Stored{ByteBuffer(bytes_.data() + from, bytes_.data() + used_), lastKey_};
+  }
+  void buildPage(const WriteFormat& f, std::uint32_t tdefPage, ByteBuffer& page) const {
+    const std::size_t prefix = count() > 1 ? prefix_ : 0;
+    startPage(f, L::kPageIndexLeaf, tdefPage, 0, prefix, page);
+    std::size_t at = 0, from = 0;
+    for (std::size_t k = 0; k < ends_.size(); ++k) {
+      const std::size_t skip = k == 0 ? 0 : prefix;
+      const std::size_t length = ends_[k] - from - skip;
+      std::memcpy(page.data() + f.idxEntries + at, bytes_.data() + from + skip, length);
+      at += length;
+      endEntry(f, page, at);
+      from = ends_[k];
+    }
+    setFreeSpace(f, page, at);
+  }
+
+ private:
+  static constexpr std::size_t kPointerBytes = 4;
+  ByteBuffer bytes_;
+  std::size_t used_ = 0;             // bytes_ past this are room
+  std::vector<std::uint32_t> ends_;  // where each entry ends in bytes_
+  std::size_t lastKey_ = 0;  // the last entry's key length
+  std::size_t prefix_ = 0;   // what every key of the leaf starts with
+};
 
 std::uint32_t childOf(const Stored& s) {
   const std::size_t n = s.bytes.size();
@@ -567,10 +636,9 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
                             const WriteFormat& f) {
   WrittenIndex result;
   // Leaves are cut while the entries stream by; a finished leaf waits until
-  // the next one has a page number, so that its next link can be set. The
-  // leaf's entries keep their buffers from leaf to leaf.
-  std::vector<Stored> leaf, parents;
-  std::size_t leafCount = 0, leafBytes = 0;
+  // the next one has a page number, so that its next link can be set.
+  OpenLeaf leaf;
+  std::vector<Stored> parents;
   std::uint32_t leafPage = 0, previousPage = 0;
   ByteBuffer pending;
   std::uint32_t pendingPage = 0;
@@ -583,48 +651,38 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
     havePending = false;
   };
   const auto closeLeaf = [&] {
-    pending = buildPage(f, L::kPageIndexLeaf, tdefPage, 0, leaf, 0, leafCount);
+    leaf.buildPage(f, tdefPage, pending);
     putU32(pending, f.idxPrevPage, previousPage);
     pendingPage = leafPage;
     havePending = true;
-    parents.push_back(nodeEntry(leaf[leafCount - 1], leafPage));
+    parents.push_back(nodeEntry(leaf.last(), leafPage));
     previousPage = leafPage;
-    leafCount = 0;
-    leafBytes = 0;
+    leaf.clear();
   };
   while (entries.nextView(e)) {
     // The entry before this one is the last of the open leaf.
-    if (leafCount > 0 && sameKey(leaf[leafCount - 1], e.key)) {
+    const std::size_t match = leaf.count() > 0 ? leaf.matchWithLast(e.key) : 0;
+    if (leaf.count() > 0 && leaf.lastKeyIs(e.key, match)) {
       if (!e.nullKey) result.duplicate = true;
     } else {
       ++result.distinct;
     }
     ++result.entries;
-    if (leafCount == leaf.size()) leaf.emplace_back();
-    Stored& s = leaf[leafCount];
-    setLeafEntry(s, e);
-    if (leafCount > 0) {
-      const std::size_t total = leafBytes + s.bytes.size();
-      // Entries come sorted, so what the first shares with this one it
-      // shares with every one between: the page's prefix.
-      const std::size_t prefix = commonPrefix(leaf.front(), s);
-      if (total - leafCount * prefix > f.idxEntrySpace) {
-        const std::size_t at = leafCount;
-        closeLeaf();
-        std::swap(leaf[0], leaf[at]);  // the new entry opens the next leaf
-      }
+    if (leaf.count() > 0) {
+      const std::size_t total = leaf.bytes() + e.key.size() + 4;
+      if (total - leaf.count() * leaf.prefixWith(match) > f.idxEntrySpace) closeLeaf();
     }
-    if (leafCount == 0) {
+    if (leaf.count() == 0) {
       leafPage = out.allocate();
       result.pages.push_back(leafPage);
       flushPending(leafPage);
     }
-    leafBytes += leaf[leafCount].bytes.size();
-    ++leafCount;
+    leaf.add(e, match);
   }
   if (result.entries == 0) {
     result.root = out.allocate();
-    out.write(result.root, buildPage(f, L::kPageIndexLeaf, tdefPage, 0, leaf, 0, 0));
+    leaf.buildPage(f, tdefPage, pending);
+    out.write(result.root, pending);
     result.pages.push_back(result.root);
     return result;
   }
