@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <cstring>
@@ -52,13 +53,14 @@ void PageOutput::write(std::uint32_t page, std::span<const std::uint8_t> bytes) 
     submit(std::move(job));
     return;
   }
-  if (page >= windowFirst_ + kWindowPages) {
+  if (page >= windowFirst_ + windowPages_) {
     flushWindow();
     windowFirst_ = page;
   }
   if (window_.empty()) {
-    window_ = spareBuffer(kWindowPages * pageSize_);
-    filled_.assign(kWindowPages, false);
+    windowPages_ = std::clamp(2 * windowPages_, kFirstWindowPages, kMaxWindowPages);
+    window_ = spareBuffer(windowPages_ * pageSize_);
+    filled_.assign(windowPages_, false);
   }
   const std::size_t slot = page - windowFirst_;
   std::memcpy(window_.data() + slot * pageSize_, bytes.data(), pageSize_);
@@ -71,13 +73,13 @@ void PageOutput::flushWindow() {
   if (windowUsed_ == 0) return;
   Job job;
   std::size_t slot = 0;
-  while (windowUsed_ > 0 && slot < kWindowPages) {
+  while (windowUsed_ > 0 && slot < windowPages_) {
     if (!filled_[slot]) {
       ++slot;
       continue;
     }
     std::size_t end = slot;
-    while (end < kWindowPages && filled_[end]) {
+    while (end < windowPages_ && filled_[end]) {
       filled_[end] = false;
       --windowUsed_;
       ++end;

@@ -90,8 +90,12 @@ class PageOutput {
   // refuses them; used by the writing thread alone.
   int directFd_ = -1;
   std::uint32_t pageCount_ = 0;
-  // Pages [windowFirst_, windowFirst_ + kWindowPages) written since the last flush.
-  static constexpr std::size_t kWindowPages = 256;
+  // Pages [windowFirst_, windowFirst_ + windowPages_) written since the last
+  // flush. Windows start small, so that a small database takes little memory,
+  // and grow: a large one then costs the disk and the writing thread fewer,
+  // larger requests.
+  static constexpr std::size_t kFirstWindowPages = 256, kMaxWindowPages = 1024;
+  std::size_t windowPages_ = 0;
   Buffer window_;
   std::vector<bool> filled_;
   std::uint32_t windowFirst_ = 0;
