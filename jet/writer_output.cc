@@ -102,8 +102,12 @@ PageOutput::Buffer PageOutput::spareBuffer(std::size_t size) {
       spare_.pop_back();
     }
   }
-  // Every byte that is written was copied in first, so old contents do not matter.
-  if (b.size() < size) b.resize(size);
+  // Every byte that is written was copied in first, so old contents do not
+  // matter, and a buffer too small for a grown window is not copied over.
+  if (b.size() < size) {
+    b.clear();
+    b.resize(size);
+  }
   return b;
 }
 

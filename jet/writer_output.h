@@ -24,6 +24,7 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "jet/error.h"
@@ -61,6 +62,16 @@ class PageOutput {
       return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t{kDirectAlign}));
     }
     void deallocate(T* p, std::size_t) { ::operator delete(p, std::align_val_t{kDirectAlign}); }
+    // Grown bytes are left as they come: every byte written to the file is
+    // copied in first, and clearing megabytes of windows would cost a pass.
+    template <class U>
+    void construct(U* p) noexcept {
+      ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+      ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
     bool operator==(const AlignedAllocator&) const { return true; }
   };
   using Buffer = std::vector<std::uint8_t, AlignedAllocator<std::uint8_t>>;
