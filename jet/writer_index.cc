@@ -178,7 +178,7 @@ class OpenLeaf {
     for (std::size_t k = 0; k < ends_.size(); ++k) {
       const std::size_t skip = k == 0 ? 0 : prefix;
       const std::size_t length = ends_[k] - from - skip;
-      std::memcpy(page.data() + f.idxEntries + at, bytes_.data() + from + skip, length);
+      putBytes(page, f.idxEntries + at, std::span(bytes_).subspan(from + skip, length));
       at += length;
       endEntry(f, page, at);
       from = ends_[k];
@@ -660,6 +660,14 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
     leaf.clear();
   };
   while (entries.nextView(e)) {
+    // Two entries with their child pointers must fit a node page, or the
+    // levels above the leaves would never narrow to one root.
+    if (2 * (e.key.size() + 8) > f.idxEntrySpace) {
+      throw unsupported(out.path(), "an index key of " + std::to_string(e.key.size()) +
+                                        " bytes is longer than the " +
+                                        std::to_string(f.idxEntrySpace / 2 - 8) +
+                                        " an index tree can hold");
+    }
     // The entry before this one is the last of the open leaf.
     const std::size_t match = leaf.count() > 0 ? leaf.matchWithLast(e.key) : 0;
     if (leaf.count() > 0 && leaf.lastKeyIs(e.key, match)) {

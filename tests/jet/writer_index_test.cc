@@ -5,6 +5,7 @@
 #include "jet/database_writer.h"
 #include "jet/error.h"
 #include "jet/writer_index.h"
+#include "jet/writer_output.h"
 #include "tests/corpus.h"
 #include "tests/jet/writer_checker.h"
 #include "tests/jet/writer_support.h"
@@ -206,6 +207,33 @@ TEST(WriterIndex, AnEntryBeyondJetsRangeIsRefused) {
   EXPECT_NO_THROW(sorter.add(key, (1u << 24) - 1, 1, false));
   EXPECT_THROW(sorter.add(key, 1u << 24, 1, false), Error);
   EXPECT_THROW(sorter.add(std::vector<std::uint8_t>(0x8000, 1), 5, 1, false), Error);
+}
+
+TEST(WriterIndex, AKeyTooLongForATreeIsRefusedInsteadOfGrowingLevelsWithoutEnd) {
+  Scratch dir;
+  for (const int generation : {3, 4}) {
+    const WriteFormat& f = writeFormat(generation);
+    PageOutput out(dir.file("long-keys.bin"), f.pageSize, 1u << 30);
+    out.allocate(1);
+    // The longest keys two of which, with their pointers, fill a node page:
+    // three make two leaves under one root.
+    const std::size_t longest = f.idxEntrySpace / 2 - 8;
+    const std::vector<IndexEntry> fitting = {IndexEntry{ByteBuffer(longest, 0x41), 1, 0, false},
+                                             IndexEntry{ByteBuffer(longest, 0x42), 1, 1, false},
+                                             IndexEntry{ByteBuffer(longest, 0x43), 1, 2, false}};
+    const WrittenIndex tree = writeIndexTree(out, 0, fitting, f);
+    EXPECT_EQ(tree.entries, 3u);
+    EXPECT_EQ(tree.pages.size(), 3u) << "two leaves and their root";
+    // One byte more, and the levels above the leaves would never narrow to a root.
+    const std::vector<IndexEntry> tooLong = {IndexEntry{ByteBuffer(longest + 1, 0x41), 1, 0, false}};
+    try {
+      writeIndexTree(out, 0, tooLong, f);
+      ADD_FAILURE() << "a tree of a key too long was written (Jet " << generation << ")";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("an index tree can hold"), std::string::npos)
+          << e.what();
+    }
+  }
 }
 
 TEST(WriterIndex, ABoundedKeyBudgetWritesTheSameFile) {
