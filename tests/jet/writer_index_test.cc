@@ -236,6 +236,35 @@ TEST(WriterIndex, AKeyTooLongForATreeIsRefusedInsteadOfGrowingLevelsWithoutEnd) 
   }
 }
 
+TEST(WriterIndex, ATableWhoseIndexKeysAreTooLongIsRefusedWithAnError) {
+  // Four accented text columns of 255 characters make keys of about 2 KB.
+  TableDef t;
+  t.name = "Wide";
+  std::vector<IndexColumn> keyColumns;
+  for (std::uint16_t c = 0; c < 4; ++c) {
+    t.columns.push_back(column("Text" + std::to_string(c), ColumnType::Text, c, 510));
+    keyColumns.push_back({c, true});
+  }
+  t.physicalIndexes = {physical(keyColumns, 0)};
+  t.indexes = {logical("Wide", 0, 0)};
+  std::vector<Row> all;
+  for (int i = 0; i < 3; ++i) {
+    std::string text;
+    for (int k = 0; k < 254; ++k) text += "\xc3\xa9";  // é
+    text += static_cast<char>('a' + i);
+    all.push_back(Row{Value{text}, Value{text}, Value{text}, Value{text}});
+  }
+  Scratch dir;
+  DatabaseWriter w(dir.file("wide.mdb"));
+  Rows rows(all);
+  try {
+    w.addTable(t, rows);
+    ADD_FAILURE() << "keys too long for a tree were written";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("an index tree can hold"), std::string::npos) << e.what();
+  }
+}
+
 TEST(WriterIndex, ABoundedKeyBudgetWritesTheSameFile) {
   Scratch dir;
   const auto write = [&](const std::string& name, std::size_t budget) {
