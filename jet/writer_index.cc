@@ -21,8 +21,13 @@ namespace {
 
 namespace L = layout::jet4;
 
-// One entry as stored: key, row pointer (big-endian page, row), and on node
-// pages the child page (big-endian). keyLength bounds the shared prefix.
+// After each key: the row pointer (big-endian page in 3 bytes, then row),
+// and on node pages the child page (big-endian).
+constexpr std::size_t kRowPointerBytes = 4;
+constexpr std::size_t kChildBytes = 4;
+
+// One entry as stored: key, row pointer, and on node pages the child page.
+// keyLength bounds the shared prefix.
 struct Stored {
   ByteBuffer bytes;
   std::size_t keyLength = 0;
@@ -45,7 +50,9 @@ std::size_t matchingBytes(const std::uint8_t* a, const std::uint8_t* b, std::siz
 
 Stored nodeEntry(const Stored& last, std::uint32_t child) {
   Stored s = last;
-  for (int i = 3; i >= 0; --i) s.bytes.push_back(static_cast<std::uint8_t>(child >> (8 * i)));
+  for (std::size_t i = kChildBytes; i-- > 0;) {
+    s.bytes.push_back(static_cast<std::uint8_t>(child >> (8 * i)));
+  }
   return s;
 }
 
@@ -135,13 +142,14 @@ class OpenLeaf {
  public:
   std::size_t count() const { return ends_.size(); }
   std::size_t bytes() const { return used_; }
-  // How many leading bytes `key` shares with the last entry's key.
+  // How many leading bytes `key` shares with the last entry's key (0 when there is none).
   std::size_t matchWithLast(std::span<const std::uint8_t> key) const {
-    const std::size_t from = ends_.back() - kPointerBytes - lastKey_;
+    if (ends_.empty()) return 0;
+    const std::size_t from = ends_.back() - kRowPointerBytes - lastKey_;
     return matchingBytes(bytes_.data() + from, key.data(), std::min(lastKey_, key.size()));
   }
   bool lastKeyIs(std::span<const std::uint8_t> key, std::size_t match) const {
-    return match == key.size() && lastKey_ == key.size();
+    return !ends_.empty() && match == key.size() && lastKey_ == key.size();
   }
   // The prefix every key of the leaf would share with `key` added, given
   // its match with the last: sorted keys share what each shares with the next.
@@ -150,8 +158,8 @@ class OpenLeaf {
   void add(const IndexEntryView& e, std::size_t match) {
     const std::size_t n = e.key.size(), at = used_;
     // Grown, not resized per entry: every byte up to used_ is written.
-    if (at + n + kPointerBytes > bytes_.size()) bytes_.resize(2 * (at + n + kPointerBytes));
-    used_ = at + n + kPointerBytes;
+    if (at + n + kRowPointerBytes > bytes_.size()) bytes_.resize(2 * (at + n + kRowPointerBytes));
+    used_ = at + n + kRowPointerBytes;
     std::uint8_t* to = bytes_.data() + at;
     if (n > 0) std::memcpy(to, e.key.data(), n);
     to[n] = static_cast<std::uint8_t>(e.page >> 16);
@@ -168,7 +176,7 @@ class OpenLeaf {
   }
   // The last entry, as the level above repeats it.
   Stored last() const {
-    const std::size_t from = ends_.back() - kPointerBytes - lastKey_;
+    const std::size_t from = ends_.back() - kRowPointerBytes - lastKey_;
     return Stored{ByteBuffer(bytes_.data() + from, bytes_.data() + used_), lastKey_};
   }
   void buildPage(const WriteFormat& f, std::uint32_t tdefPage, ByteBuffer& page) const {
@@ -187,7 +195,6 @@ class OpenLeaf {
   }
 
  private:
-  static constexpr std::size_t kPointerBytes = 4;
   ByteBuffer bytes_;
   std::size_t used_ = 0;             // bytes_ past this are room
   std::vector<std::uint32_t> ends_;  // where each entry ends in bytes_
@@ -206,7 +213,7 @@ std::uint32_t childOf(const Stored& s) {
 Stored withoutChild(const Stored& s, bool leaf) {
   if (leaf) return s;
   Stored t = s;
-  t.bytes.resize(t.bytes.size() - 4);
+  t.bytes.resize(t.bytes.size() - kChildBytes);
   return t;
 }
 
@@ -662,22 +669,23 @@ WrittenIndex writeIndexTree(PageOutput& out, std::uint32_t tdefPage, IndexEntryS
   while (entries.nextView(e)) {
     // Two entries with their child pointers must fit a node page, or the
     // levels above the leaves would never narrow to one root.
-    if (2 * (e.key.size() + 8) > f.idxEntrySpace) {
+    constexpr std::size_t kNodeBytesBesideKey = kRowPointerBytes + kChildBytes;
+    if (2 * (e.key.size() + kNodeBytesBesideKey) > f.idxEntrySpace) {
       throw unsupported(out.path(), "an index key of " + std::to_string(e.key.size()) +
                                         " bytes is longer than the " +
-                                        std::to_string(f.idxEntrySpace / 2 - 8) +
+                                        std::to_string(f.idxEntrySpace / 2 - kNodeBytesBesideKey) +
                                         " an index tree can hold");
     }
     // The entry before this one is the last of the open leaf.
-    const std::size_t match = leaf.count() > 0 ? leaf.matchWithLast(e.key) : 0;
-    if (leaf.count() > 0 && leaf.lastKeyIs(e.key, match)) {
+    const std::size_t match = leaf.matchWithLast(e.key);
+    if (leaf.lastKeyIs(e.key, match)) {
       if (!e.nullKey) result.duplicate = true;
     } else {
       ++result.distinct;
     }
     ++result.entries;
     if (leaf.count() > 0) {
-      const std::size_t total = leaf.bytes() + e.key.size() + 4;
+      const std::size_t total = leaf.bytes() + e.key.size() + kRowPointerBytes;
       if (total - leaf.count() * leaf.prefixWith(match) > f.idxEntrySpace) closeLeaf();
     }
     if (leaf.count() == 0) {

@@ -225,7 +225,8 @@ TEST(WriterIndex, AKeyTooLongForATreeIsRefusedInsteadOfGrowingLevelsWithoutEnd) 
     EXPECT_EQ(tree.entries, 3u);
     EXPECT_EQ(tree.pages.size(), 3u) << "two leaves and their root";
     // One byte more, and the levels above the leaves would never narrow to a root.
-    const std::vector<IndexEntry> tooLong = {IndexEntry{ByteBuffer(longest + 1, 0x41), 1, 0, false}};
+    const std::vector<IndexEntry> tooLong = {
+        IndexEntry{ByteBuffer(longest + 1, 0x41), 1, 0, false}};
     try {
       writeIndexTree(out, 0, tooLong, f);
       ADD_FAILURE() << "a tree of a key too long was written (Jet " << generation << ")";
