@@ -145,8 +145,7 @@ class OpenLeaf {
   // How many leading bytes `key` shares with the last entry's key (0 when there is none).
   std::size_t matchWithLast(std::span<const std::uint8_t> key) const {
     if (ends_.empty()) return 0;
-    const std::size_t from = ends_.back() - kRowPointerBytes - lastKey_;
-    return matchingBytes(bytes_.data() + from, key.data(), std::min(lastKey_, key.size()));
+    return matchingBytes(bytes_.data() + lastStart(), key.data(), std::min(lastKey_, key.size()));
   }
   bool lastKeyIs(std::span<const std::uint8_t> key, std::size_t match) const {
     return !ends_.empty() && match == key.size() && lastKey_ == key.size();
@@ -176,8 +175,7 @@ class OpenLeaf {
   }
   // The last entry, as the level above repeats it.
   Stored last() const {
-    const std::size_t from = ends_.back() - kRowPointerBytes - lastKey_;
-    return Stored{ByteBuffer(bytes_.data() + from, bytes_.data() + used_), lastKey_};
+    return Stored{ByteBuffer(bytes_.data() + lastStart(), bytes_.data() + used_), lastKey_};
   }
   void buildPage(const WriteFormat& f, std::uint32_t tdefPage, ByteBuffer& page) const {
     const std::size_t prefix = count() > 1 ? prefix_ : 0;
@@ -195,6 +193,8 @@ class OpenLeaf {
   }
 
  private:
+  // Where the last entry starts in bytes_.
+  std::size_t lastStart() const { return ends_.back() - kRowPointerBytes - lastKey_; }
   ByteBuffer bytes_;
   std::size_t used_ = 0;             // bytes_ past this are room
   std::vector<std::uint32_t> ends_;  // where each entry ends in bytes_
