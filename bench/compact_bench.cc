@@ -360,13 +360,22 @@ int main(int argc, char** argv) {
   fs::create_directories(scratch);
   if (files.empty()) {
     std::vector<std::pair<std::uintmax_t, std::string>> corpus;
-    for (const auto& e : fs::directory_iterator(JETLIFT_CORPUS)) {
-      const std::string ext = e.path().extension().string();
-      if (ext == ".mdb" || ext == ".mda") corpus.emplace_back(e.file_size(), e.path().string());
+    std::error_code failed;
+    if (corpusFiles) {
+      for (fs::directory_iterator e(JETLIFT_CORPUS, failed), end; !failed && e != end;
+           e.increment(failed)) {
+        const std::string ext = e->path().extension().string();
+        if (ext == ".mdb" || ext == ".mda") corpus.emplace_back(e->file_size(), e->path().string());
+      }
+    }
+    if (failed) {
+      std::fprintf(stderr, "compact_bench: cannot read the corpus folder %s: %s\n", JETLIFT_CORPUS,
+                   failed.message().c_str());
+      fs::remove_all(scratch);
+      return 2;
     }
     std::sort(corpus.rbegin(), corpus.rend());
-    for (std::size_t i = 0; corpusFiles && i < corpus.size() && i < 5; ++i)
-      files.push_back(corpus[i].second);
+    for (std::size_t i = 0; i < corpus.size() && i < 5; ++i) files.push_back(corpus[i].second);
     if (generateMb > 0) {
       const std::string generated = (scratch / "generated.mdb").string();
       std::string error;
