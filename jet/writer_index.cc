@@ -9,11 +9,11 @@
 #include <thread>
 #include <utility>
 
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include "jet/layout/jet4_write.h"
 #include "jet/error.h"
+#include "jet/huge_pages.h"
 #include "jet/writer_output.h"
 
 namespace jet {
@@ -516,19 +516,6 @@ void IndexEntrySorter::add(std::span<const std::uint8_t> key, std::uint32_t page
   keys_.insert(keys_.end(), key.begin(), key.end());
   if (keys_.size() + records_.size() * sizeof(Record) > budget_) spill();
 }
-
-namespace {
-
-// Large buffers not yet touched are asked to come in huge pages: a large
-// table's keys then cost a few page faults instead of thousands.
-void adviseHugePages(const void* data, std::size_t bytes) {
-  constexpr std::uintptr_t kHuge = 2u << 20;
-  const auto from = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-  const auto to = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
-  if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-}
-
-}  // namespace
 
 void IndexEntrySorter::expect(std::size_t entries, std::size_t keyBytes) {
   // Room for the run at once: growing copies what was added and touches

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "jet/error.h"
+#include "jet/huge_pages.h"
 
 namespace jet {
 
@@ -52,6 +53,10 @@ class PageOutput {
  private:
   // Buffers start on a boundary any disk's direct writes accept.
   static constexpr std::size_t kDirectAlign = 4096;
+  // Windows of megabytes start on a huge page, so that they can come in huge pages.
+  static std::align_val_t alignFor(std::size_t bytes) {
+    return std::align_val_t{bytes >= kHugePageBytes ? kHugePageBytes : kDirectAlign};
+  }
   template <class T>
   struct AlignedAllocator {
     using value_type = T;
@@ -59,9 +64,11 @@ class PageOutput {
     template <class U>
     AlignedAllocator(const AlignedAllocator<U>&) {}
     T* allocate(std::size_t n) {
-      return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t{kDirectAlign}));
+      void* p = ::operator new(n * sizeof(T), alignFor(n * sizeof(T)));
+      adviseHugePages(p, n * sizeof(T));
+      return static_cast<T*>(p);
     }
-    void deallocate(T* p, std::size_t) { ::operator delete(p, std::align_val_t{kDirectAlign}); }
+    void deallocate(T* p, std::size_t n) { ::operator delete(p, alignFor(n * sizeof(T))); }
     // Grown bytes are left as they come: every byte written to the file is
     // copied in first, and clearing megabytes of windows would cost a pass.
     template <class U>
