@@ -313,6 +313,11 @@ void sortRecords(std::span<Record> records, RecordLess less, std::vector<Record>
   for (const Record& r : records) {
     for (std::size_t b = 0; b < 8; ++b) ++counts[b][(r.head >> (8 * b)) & 0xFF];
   }
+  if (scratch.capacity() < n) {
+    std::vector<Record>().swap(scratch);
+    scratch.reserve(n);
+    adviseHugePages(scratch.data(), n * sizeof(Record));
+  }
   scratch.resize(n);
   Record* from = records.data();
   Record* to = scratch.data();
@@ -534,8 +539,12 @@ void IndexEntrySorter::growKeys(std::size_t adding) {
   const std::size_t average = needed / (records_.size() + 1) + 1;
   const std::size_t records = std::max(records_.capacity(), records_.size() + 1);
   const std::size_t want = std::max(needed, std::min(budget_, average * (records + records / 4)));
-  keys_.reserve(want);
-  adviseHugePages(keys_.data(), keys_.capacity());
+  // The new buffer is advised before the keys so far are copied into it.
+  ByteBuffer grown;
+  grown.reserve(want);
+  adviseHugePages(grown.data(), grown.capacity());
+  grown.assign(keys_.begin(), keys_.end());
+  keys_.swap(grown);
 }
 
 void IndexEntrySorter::sortMemory() {
