@@ -19,4 +19,16 @@ inline void adviseHugePages(const void* data, std::size_t bytes) {
   if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
 }
 
+// Gives vector `v` room for `n` elements, keeping those it holds, in a new
+// buffer advised before anything is copied into it.
+template <class Vector>
+void reserveInHugePages(Vector& v, std::size_t n) {
+  if (v.capacity() >= n) return;
+  Vector grown;
+  grown.reserve(n);
+  adviseHugePages(grown.data(), grown.capacity() * sizeof(typename Vector::value_type));
+  grown.assign(v.begin(), v.end());
+  v.swap(grown);
+}
+
 }  // namespace jet

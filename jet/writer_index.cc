@@ -313,11 +313,8 @@ void sortRecords(std::span<Record> records, RecordLess less, std::vector<Record>
   for (const Record& r : records) {
     for (std::size_t b = 0; b < 8; ++b) ++counts[b][(r.head >> (8 * b)) & 0xFF];
   }
-  if (scratch.capacity() < n) {
-    std::vector<Record>().swap(scratch);
-    scratch.reserve(n);
-    adviseHugePages(scratch.data(), n * sizeof(Record));
-  }
+  if (scratch.capacity() < n) std::vector<Record>().swap(scratch);  // its contents do not matter
+  reserveInHugePages(scratch, n);
   scratch.resize(n);
   Record* from = records.data();
   Record* to = scratch.data();
@@ -526,10 +523,8 @@ void IndexEntrySorter::expect(std::size_t entries, std::size_t keyBytes) {
   // Room for the run at once: growing copies what was added and touches
   // fresh memory each time. No more than the budget allows.
   const std::size_t records = std::min(entries, budget_ / (sizeof(Record) + keyBytes));
-  records_.reserve(records);
-  keys_.reserve(records * keyBytes);
-  adviseHugePages(records_.data(), records_.capacity() * sizeof(Record));
-  adviseHugePages(keys_.data(), keys_.capacity());
+  reserveInHugePages(records_, records);
+  reserveInHugePages(keys_, records * keyBytes);
 }
 
 // Keys longer than expected: room for the rest of the run at the length
@@ -539,12 +534,7 @@ void IndexEntrySorter::growKeys(std::size_t adding) {
   const std::size_t average = needed / (records_.size() + 1) + 1;
   const std::size_t records = std::max(records_.capacity(), records_.size() + 1);
   const std::size_t want = std::max(needed, std::min(budget_, average * (records + records / 4)));
-  // The new buffer is advised before the keys so far are copied into it.
-  ByteBuffer grown;
-  grown.reserve(want);
-  adviseHugePages(grown.data(), grown.capacity());
-  grown.assign(keys_.begin(), keys_.end());
-  keys_.swap(grown);
+  reserveInHugePages(keys_, want);
 }
 
 void IndexEntrySorter::sortMemory() {
