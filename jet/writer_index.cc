@@ -335,15 +335,20 @@ void sortRecords(std::span<Record> records, RecordLess less, std::vector<Record>
   }
 }
 
-IndexEntryView viewOf(const Record& r, const ByteBuffer& keys) {
+// The entry whose length word lies at `keyAt` of the key buffer.
+IndexEntryView viewAt(const ByteBuffer& keys, std::uint32_t keyAt, std::uint32_t pageRow) {
   const std::uint8_t* k = keys.data();
-  return IndexEntryView{std::span(keyOf(k, r), keyLength(k, r)), r.pageRow >> 8,
-                        static_cast<std::uint8_t>(r.pageRow & 0xFF),
+  const Record r{0, keyAt, pageRow};
+  return IndexEntryView{std::span(keyOf(k, r), keyLength(k, r)), pageRow >> 8,
+                        static_cast<std::uint8_t>(pageRow & 0xFF),
                         (lengthWord(k, r) & kNullKeyBit) != 0};
 }
 
-void fill(IndexEntry& e, const Record& r, const ByteBuffer& keys) {
-  const IndexEntryView v = viewOf(r, keys);
+IndexEntryView viewOf(const Record& r, const ByteBuffer& keys) {
+  return viewAt(keys, r.keyAt, r.pageRow);
+}
+
+void fill(IndexEntry& e, const IndexEntryView& v) {
   e.key.assign(v.key.begin(), v.key.end());
   e.page = v.page;
   e.row = v.row;
@@ -373,7 +378,7 @@ class RecordSource : public IndexEntrySource {
   bool next(IndexEntry& e) override {
     const Record* r;
     if (!nextRecord(r)) return false;
-    fill(e, *r, keys_);
+    fill(e, viewOf(*r, keys_));
     return true;
   }
   bool nextView(IndexEntryView& v) override {
@@ -390,9 +395,34 @@ class RecordSource : public IndexEntrySource {
   RecordLess less_;
 };
 
-// Spilled record: u16 key length, key, u32 page, u8 row, u8 null flag.
-void appendRecord(ByteBuffer& b, const Record& r, const ByteBuffer& keys) {
-  const IndexEntryView v = viewOf(r, keys);
+// A run that came in order: its entries one after the other in the key
+// buffer, their rows beside.
+class OrderedSource : public IndexEntrySource {
+ public:
+  OrderedSource(const ByteBuffer& keys, const std::vector<std::uint32_t>& pageRows)
+      : keys_(keys), pageRows_(pageRows) {}
+  bool next(IndexEntry& e) override {
+    IndexEntryView v;
+    if (!nextView(v)) return false;
+    fill(e, v);
+    return true;
+  }
+  bool nextView(IndexEntryView& v) override {
+    if (at_ == pageRows_.size()) return false;
+    v = viewAt(keys_, keyAt_, pageRows_[at_++]);
+    keyAt_ += static_cast<std::uint32_t>(kLengthBytes + v.key.size());
+    return true;
+  }
+
+ private:
+  const ByteBuffer& keys_;
+  const std::vector<std::uint32_t>& pageRows_;
+  std::size_t at_ = 0;
+  std::uint32_t keyAt_ = 0;
+};
+
+// Spilled entry: u16 key length, key, u32 page, u8 row, u8 null flag.
+void appendEntry(ByteBuffer& b, const IndexEntryView& v) {
   addU16(b, static_cast<std::uint16_t>(v.key.size()));
   addBytes(b, v.key);
   addU32(b, v.page);
@@ -493,7 +523,8 @@ void IndexEntrySorter::sortAhead() {
   // Runs on disk are merged when read; only a run in memory is sorted ahead,
   // and only one large enough to be worth a thread.
   constexpr std::size_t kWorthAThread = 1u << 14;
-  if (!runs_.empty() || records_.size() < kWorthAThread || sorting_.joinable() || sortedAhead_) {
+  if (!runs_.empty() || ordered_ || records_.size() < kWorthAThread || sorting_.joinable() ||
+      sortedAhead_) {
     return;
   }
   sortedAhead_ = true;
@@ -510,20 +541,54 @@ void IndexEntrySorter::add(std::span<const std::uint8_t> key, std::uint32_t page
   const std::size_t adding = kLengthBytes + key.size();
   if (keys_.size() + adding > 0xFFFFFFFFu) spill();  // keyAt is 32 bits
   if (keys_.size() + adding > keys_.capacity()) growKeys(adding);
-  records_.push_back(Record{headOf(key), static_cast<std::uint32_t>(keys_.size()),
-                            page << 8 | row});
+  const std::uint32_t pageRow = page << 8 | row;
+  if (ordered_ && !pageRows_.empty() && !follows(key, pageRow)) makeRecords();
+  const auto keyAt = static_cast<std::uint32_t>(keys_.size());
+  if (ordered_) {
+    pageRows_.push_back(pageRow);
+    lastKeyAt_ = keyAt;
+  } else {
+    records_.push_back(Record{headOf(key), keyAt, pageRow});
+  }
   const auto word = static_cast<std::uint16_t>(key.size() | (nullKey ? kNullKeyBit : 0));
   keys_.push_back(static_cast<std::uint8_t>(word & 0xFF));
   keys_.push_back(static_cast<std::uint8_t>(word >> 8));
   keys_.insert(keys_.end(), key.begin(), key.end());
-  if (keys_.size() + records_.size() * sizeof(Record) > budget_) spill();
+  // Counted as records either way: a run ends where it would have.
+  if (keys_.size() + entryCount() * sizeof(Record) > budget_) spill();
+}
+
+// Whether an entry comes after the last one in entry order.
+bool IndexEntrySorter::follows(std::span<const std::uint8_t> key, std::uint32_t pageRow) const {
+  const Record last{0, static_cast<std::uint32_t>(lastKeyAt_), pageRows_.back()};
+  const std::size_t lastLength = keyLength(keys_.data(), last);
+  const int c =
+      std::memcmp(keyOf(keys_.data(), last), key.data(), std::min(lastLength, key.size()));
+  if (c != 0) return c < 0;
+  if (lastLength != key.size()) return lastLength < key.size();
+  return last.pageRow < pageRow;
+}
+
+// The first entry out of order: the run gets its records after all.
+void IndexEntrySorter::makeRecords() {
+  ordered_ = false;
+  std::uint32_t keyAt = 0;
+  for (const std::uint32_t pageRow : pageRows_) {
+    const Record r{0, keyAt, pageRow};
+    const std::size_t length = keyLength(keys_.data(), r);
+    records_.push_back(Record{headOf(std::span(keyOf(keys_.data(), r), length)), keyAt, pageRow});
+    keyAt += static_cast<std::uint32_t>(kLengthBytes + length);
+  }
+  std::vector<std::uint32_t>().swap(pageRows_);
 }
 
 void IndexEntrySorter::expect(std::size_t entries, std::size_t keyBytes) {
   // Room for the run at once: growing copies what was added and touches
   // fresh memory each time. No more than the budget allows.
   const std::size_t records = std::min(entries, budget_ / (sizeof(Record) + keyBytes));
+  // Only reserved: untouched until entries come, and records only once they come out of order.
   reserveInHugePages(records_, records);
+  reserveInHugePages(pageRows_, records);
   reserveInHugePages(keys_, records * keyBytes);
 }
 
@@ -531,8 +596,8 @@ void IndexEntrySorter::expect(std::size_t entries, std::size_t keyBytes) {
 // seen so far, in one step rather than by doubling.
 void IndexEntrySorter::growKeys(std::size_t adding) {
   const std::size_t needed = keys_.size() + adding;
-  const std::size_t average = needed / (records_.size() + 1) + 1;
-  const std::size_t records = std::max(records_.capacity(), records_.size() + 1);
+  const std::size_t average = needed / (entryCount() + 1) + 1;
+  const std::size_t records = std::max(records_.capacity(), entryCount() + 1);
   const std::size_t want = std::max(needed, std::min(budget_, average * (records + records / 4)));
   reserveInHugePages(keys_, want);
 }
@@ -576,7 +641,7 @@ void IndexEntrySorter::sortMemory() {
 }
 
 void IndexEntrySorter::spill() {
-  if (records_.empty()) return;
+  if (entryCount() == 0) return;
   if (file_ == nullptr) {
     std::string name = folder_ + "/.jetlift-keys-XXXXXX";
     const int fd = ::mkstemp(name.data());
@@ -588,29 +653,38 @@ void IndexEntrySorter::spill() {
       throw writeFailed(what_, "no temporary file for sorting index keys");
     }
   }
-  sortMemory();
   ByteBuffer b;
-  b.reserve(keys_.size() + records_.size() * 6);
-  RecordSource sorted(records_, keys_, split_, RecordLess{keys_.data(), shared_});
-  for (const Record* r; sorted.nextRecord(r);) appendRecord(b, *r, keys_);
+  b.reserve(keys_.size() + entryCount() * 6);
+  if (ordered_) {
+    OrderedSource in(keys_, pageRows_);
+    for (IndexEntryView v; in.nextView(v);) appendEntry(b, v);
+  } else {
+    sortMemory();
+    RecordSource sorted(records_, keys_, split_, RecordLess{keys_.data(), shared_});
+    for (const Record* r; sorted.nextRecord(r);) appendEntry(b, viewOf(*r, keys_));
+  }
   if (std::fseek(file_, static_cast<long>(fileSize_), SEEK_SET) != 0 ||
       std::fwrite(b.data(), 1, b.size(), file_) != b.size() || std::fflush(file_) != 0) {
     throw writeFailed(what_, "the index keys do not fit in the temporary folder");
   }
-  runs_.push_back({fileSize_, records_.size()});
+  runs_.push_back({fileSize_, entryCount()});
   fileSize_ += b.size();
   records_.clear();
   keys_.clear();
+  pageRows_.clear();
+  ordered_ = true;  // the next run may well be
 }
 
 std::unique_ptr<IndexEntrySource> IndexEntrySorter::sorted() {
   if (sorting_.joinable()) sorting_.join();
   if (runs_.empty()) {
+    if (ordered_) return std::make_unique<OrderedSource>(keys_, pageRows_);
     if (!sortedAhead_) sortMemory();
     return std::make_unique<RecordSource>(records_, keys_, split_, RecordLess{keys_.data(), shared_});
   }
   spill();
   std::vector<Record>().swap(records_);
+  std::vector<std::uint32_t>().swap(pageRows_);
   ByteBuffer().swap(keys_);
   std::vector<std::unique_ptr<RunReader>> readers;
   for (const auto& [offset, count] : runs_) {

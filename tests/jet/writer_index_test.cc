@@ -148,6 +148,55 @@ TEST(WriterIndex, SortedRunsOnDiskGiveTheSameEntriesAsSortingInMemory) {
   expectEntryOrder(small, all, "5000 entries");
 }
 
+// Entries that come in key order are kept without records until one does
+// not. Whether the order breaks early, late, only on the row of an equal key,
+// or in one run of several on disk, what comes out is entry order.
+TEST(WriterIndex, EntriesInKeyOrderComeOutInEntryOrderWhereverTheOrderBreaks) {
+  // Key i: a counter, repeated for every third i so that equal keys follow each other.
+  const auto entry = [](std::uint32_t i, std::uint32_t page) {
+    IndexEntry e;
+    const std::uint32_t v = i - i / 3;
+    e.key = {0x7F, static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8),
+             static_cast<std::uint8_t>(v)};
+    if (v % 7 == 0) e.key.push_back(0);  // longer than the keys it follows
+    e.page = page;
+    e.row = static_cast<std::uint8_t>(i % 100);
+    e.nullKey = i % 13 == 0;
+    return e;
+  };
+  struct Case {
+    const char* what;
+    std::size_t budget;
+    std::uint32_t breakAt;  // the entry placed out of order, or none
+    bool sameKey;           // it breaks the order only by its row
+  };
+  const std::uint32_t count = 60000;
+  for (const Case& c : {Case{"in order", 64u << 20, count, false},
+                        Case{"broken at the third", 64u << 20, 2, false},
+                        Case{"broken late", 64u << 20, count - 10, false},
+                        Case{"broken by a row", 64u << 20, count / 2, true},
+                        Case{"in order, on disk", 64u << 10, count, false},
+                        Case{"broken in the first run of several", 64u << 10, 2, false},
+                        Case{"broken in a later run", 64u << 10, count - 10, false}}) {
+    IndexEntrySorter sorter(c.budget, "test");
+    std::vector<IndexEntry> all;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      IndexEntry e = entry(i, 10 + i / 100);
+      if (i == c.breakAt && c.sameKey) {
+        e = entry(i - 1, 9);  // the key just added, on an earlier page
+      } else if (i == c.breakAt) {
+        e.key = entry(0, 0).key;  // the first key again, on this entry's row
+      }
+      all.push_back(e);
+      sorter.add(e);
+    }
+    if (c.budget < (1u << 20)) {
+      EXPECT_GT(sorter.spilledRuns(), 2u) << c.what;
+    }
+    expectEntryOrder(sorter, all, c.what);
+  }
+}
+
 // Large runs are sorted in two halves at once and merged as they are read,
 // in memory and into runs on disk: the order must be that of IndexEntry,
 // equal keys ordered by page and row.
