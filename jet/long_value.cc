@@ -47,9 +47,8 @@ void readChain(const PageFile& file, std::uint32_t pointer, std::size_t length, 
 
 std::span<const std::uint8_t> longValueBytes(const PageFile& file, const ByteReader& r,
                                              std::size_t at, std::size_t size, Bytes& scratch,
-                                             PageBytes& holder) {
+                                             LongValuePage& held) {
   scratch.clear();
-  holder.reset();
   const Where& where = r.where();
   if (size < L::kLongValueHeader) {
     throw damaged(where, "long value field of " + std::to_string(size) +
@@ -65,9 +64,9 @@ std::span<const std::uint8_t> longValueBytes(const PageFile& file, const ByteRea
   }
   if (kind == L::kLongValueSingleRow) {
     if (length == 0) return {};
-    const DataPage page(file, L::pageOfPointer(pointer));
-    const auto row = lvalRow(page, pointer);
-    holder = page.bytes();
+    const std::uint32_t number = L::pageOfPointer(pointer);
+    if (!held.page || held.page->number() != number) held.page.emplace(file, number);
+    const auto row = lvalRow(*held.page, pointer);
     return row.first(std::min(length, row.size()));
   }
   if (kind == L::kLongValueChain) {
@@ -83,8 +82,8 @@ std::span<const std::uint8_t> longValueBytes(const PageFile& file, const ByteRea
 
 void readLongValue(const PageFile& file, const ByteReader& r, std::size_t at, std::size_t size,
                    Bytes& out) {
-  PageBytes holder;
-  const std::span<const std::uint8_t> bytes = longValueBytes(file, r, at, size, out, holder);
+  LongValuePage held;
+  const std::span<const std::uint8_t> bytes = longValueBytes(file, r, at, size, out, held);
   if (bytes.data() != out.data() || bytes.size() != out.size()) out.assign(bytes.begin(), bytes.end());
 }
 

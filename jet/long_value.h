@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "jet/byte_reader.h"
+#include "jet/data_page.h"
 #include "jet/page_file.h"
 #include "jet/value.h"
 
@@ -18,11 +20,17 @@ void readLongValue(const PageFile& file, std::span<const std::uint8_t> field, co
 // The same for a field lying at [at, at + size) of a page.
 void readLongValue(const PageFile& file, const ByteReader& page, std::size_t at, std::size_t size,
                    Bytes& out);
+// The LVAL page a value was last read from: the values of a column mostly
+// follow each other on one page, and the next needs no lookup then.
+struct LongValuePage {
+  std::optional<DataPage> page;
+};
+
 // The same without a copy where the value lies in one place (in the row, or
-// in one LVAL row whose page `holder` then keeps); a chain is gathered into
-// `scratch`. The bytes stay valid while `holder`, `scratch` and `page` do.
+// in one LVAL row whose page `held` then keeps); a chain is gathered into
+// `scratch`. The bytes stay valid while `held`, `scratch` and `page` do.
 std::span<const std::uint8_t> longValueBytes(const PageFile& file, const ByteReader& page,
                                              std::size_t at, std::size_t size, Bytes& scratch,
-                                             PageBytes& holder);
+                                             LongValuePage& held);
 
 }  // namespace jet

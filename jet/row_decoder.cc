@@ -240,12 +240,10 @@ void RowDecoder::decodeValue(const Column& c, const ByteReader& r, std::size_t a
       decodeText(bytes, c, textIn(v));
       return;
     case ColumnType::Memo:
-      readLongValue(file_, r, at, length, longValue_);
-      decodeText(longValue_, c, textIn(v));
+      decodeText(longValueBytes(file_, r, at, length, longValue_, longValuePage_), c, textIn(v));
       return;
     case ColumnType::OLE:
-      readLongValue(file_, r, at, length, longValue_);
-      setBytes<Bytes>(v, longValue_);
+      setBytes<Bytes>(v, longValueBytes(file_, r, at, length, longValue_, longValuePage_));
       return;
     default:
       setBytes<Bytes>(v, bytes);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jet/byte_reader.h"
+#include "jet/long_value.h"
 #include "jet/page_file.h"
 #include "jet/schema.h"
 #include "jet/value.h"
@@ -57,12 +58,13 @@ class RowDecoder {
   bool jet4_;
   std::uint16_t codePage_;
   std::vector<std::size_t> offsets_;  // variable offsets of the current row, reused
-  Bytes longValue_;
+  Bytes longValue_;  // a chained long value being decoded
+  LongValuePage longValuePage_;
   std::vector<bool> keep_;     // per column: keeps its stored bytes
   // Per column: the stored bytes of the current row, which lie in the row's
   // page, in a long-value page kept in heldPages_, or in chains_.
   std::vector<std::span<const std::uint8_t>> stored_;
-  std::vector<PageBytes> heldPages_;
+  std::vector<LongValuePage> heldPages_;
   std::vector<Bytes> chains_;
 };
 
