@@ -97,9 +97,10 @@ PageOutput::Buffer PageOutput::spareBuffer(std::size_t size) {
   Buffer b;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!spare_.empty()) {
-      b = std::move(spare_.back());
-      spare_.pop_back();
+    std::vector<Buffer>& spare = poolFor(size);
+    if (!spare.empty()) {
+      b = std::move(spare.back());
+      spare.pop_back();
     }
   }
   // Every byte that is written was copied in first, so old contents do not
@@ -147,7 +148,7 @@ void PageOutput::writeJobs() {
     }
     lock.lock();
     if (error && !failed_) failed_ = std::move(error);
-    spare_.push_back(std::move(job.bytes));
+    poolFor(job.bytes.size()).push_back(std::move(job.bytes));
     changed_.notify_all();
   }
 }

@@ -120,12 +120,17 @@ class PageOutput {
   std::size_t windowUsed_ = 0;  // pages filled
 
   // Jobs waiting for the writing thread (a few windows at most), and the
-  // buffers of done jobs, kept for the next windows.
+  // buffers of done jobs, kept for the next ones: windows' apart from single
+  // pages', so that a page written late never takes a window's megabytes or
+  // leaves a window to start in fresh memory.
   static constexpr std::size_t kMaxQueued = 3;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Job> queue_;
-  std::vector<Buffer> spare_;
+  std::vector<Buffer> spare_, sparePages_;
+  std::vector<Buffer>& poolFor(std::size_t bytes) {
+    return bytes <= pageSize_ ? sparePages_ : spare_;
+  }
   bool stop_ = false;     // end once the queue is empty
   bool abandon_ = false;  // drop what is still queued
   std::optional<Error> failed_;  // the first write that failed
