@@ -607,6 +607,21 @@ class TableLongValues : public LongValuePlacer {
   ByteBuffer chainRow_;
 };
 
+// Spills the largest index's entries until all of them fit the budget together.
+void keepKeysWithin(const std::vector<std::unique_ptr<IndexEntrySorter>>& sorters,
+                    std::size_t budget) {
+  for (;;) {
+    std::size_t total = 0;
+    IndexEntrySorter* largest = nullptr;
+    for (const auto& s : sorters) {
+      total += s->memoryUsed();
+      if (largest == nullptr || s->memoryUsed() > largest->memoryUsed()) largest = s.get();
+    }
+    if (total <= budget || largest->memoryUsed() == 0) return;
+    largest->spill();
+  }
+}
+
 }  // namespace
 
 void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const std::string& what,
@@ -614,9 +629,10 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
   const TableDef& t = pt.def;
   TableLongValues longValues(out, format);
   std::vector<std::unique_ptr<IndexEntrySorter>> entries;
+  // The indexes share the memory for keys: a small one (a counter's) leaves
+  // room for a large one's, which then need not go to disk in runs.
   for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
-    entries.push_back(std::make_unique<IndexEntrySorter>(
-        options.indexMemory / std::max<std::size_t>(1, t.physicalIndexes.size()), path, folder));
+    entries.push_back(std::make_unique<IndexEntrySorter>(options.indexMemory, path, folder));
     // The source's row count (it may be stale) sizes the key buffers; keys
     // are a few bytes per column.
     entries.back()->expect(t.rowCount, 2 + 8 * t.physicalIndexes[r].columns.size());
@@ -671,6 +687,7 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
           entries[x]->add(key, pageNumber, slot, k.anyNull);
         }
       }
+      if (entries.size() > 1) keepKeysWithin(entries, options.indexMemory);
     }
     maxAuto = std::max(maxAuto, b->maxAuto);
   }

@@ -554,8 +554,7 @@ void IndexEntrySorter::add(std::span<const std::uint8_t> key, std::uint32_t page
   keys_.push_back(static_cast<std::uint8_t>(word & 0xFF));
   keys_.push_back(static_cast<std::uint8_t>(word >> 8));
   keys_.insert(keys_.end(), key.begin(), key.end());
-  // Counted as records either way: a run ends where it would have.
-  if (keys_.size() + entryCount() * sizeof(Record) > budget_) spill();
+  if (memoryUsed() > budget_) spill();
 }
 
 // Whether an entry comes after the last one in entry order.
@@ -653,22 +652,37 @@ void IndexEntrySorter::spill() {
       throw writeFailed(what_, "no temporary file for sorting index keys");
     }
   }
-  ByteBuffer b;
-  b.reserve(keys_.size() + entryCount() * 6);
+  const auto failed = [&] {
+    return writeFailed(what_, "the index keys do not fit in the temporary folder");
+  };
+  if (std::fseek(file_, static_cast<long>(fileSize_), SEEK_SET) != 0) throw failed();
+  // Written a megabyte at a time: a copy of the whole run would double its memory.
+  constexpr std::size_t kChunk = 1u << 20;
+  ByteBuffer& b = spillChunk_;
+  std::uint64_t written = 0;
+  const auto add = [&](const IndexEntryView& v) {
+    appendEntry(b, v);
+    if (b.size() < kChunk) return;
+    if (std::fwrite(b.data(), 1, b.size(), file_) != b.size()) throw failed();
+    written += b.size();
+    b.clear();
+  };
+  b.clear();
   if (ordered_) {
     OrderedSource in(keys_, pageRows_);
-    for (IndexEntryView v; in.nextView(v);) appendEntry(b, v);
+    for (IndexEntryView v; in.nextView(v);) add(v);
   } else {
     sortMemory();
     RecordSource sorted(records_, keys_, split_, RecordLess{keys_.data(), shared_});
-    for (const Record* r; sorted.nextRecord(r);) appendEntry(b, viewOf(*r, keys_));
+    for (const Record* r; sorted.nextRecord(r);) add(viewOf(*r, keys_));
   }
-  if (std::fseek(file_, static_cast<long>(fileSize_), SEEK_SET) != 0 ||
-      std::fwrite(b.data(), 1, b.size(), file_) != b.size() || std::fflush(file_) != 0) {
-    throw writeFailed(what_, "the index keys do not fit in the temporary folder");
+  if (std::fwrite(b.data(), 1, b.size(), file_) != b.size() || std::fflush(file_) != 0) {
+    throw failed();
   }
+  written += b.size();
+  b.clear();
   runs_.push_back({fileSize_, entryCount()});
-  fileSize_ += b.size();
+  fileSize_ += written;
   records_.clear();
   keys_.clear();
   pageRows_.clear();

@@ -67,6 +67,13 @@ class IndexEntrySorter {
   // All entries in order; the sorter must outlive the source.
   std::unique_ptr<IndexEntrySource> sorted();
   std::size_t spilledRuns() const { return runs_.size(); }
+  // What the entries held in memory take, as counted against the budget.
+  std::size_t memoryUsed() const {
+    return keys_.size() + (ordered_ ? pageRows_.size() * sizeof(std::uint32_t)
+                                    : records_.size() * sizeof(Record));
+  }
+  // Writes the entries held in memory to disk as one sorted run.
+  void spill();
 
   // An entry held in memory: its key lies in keys_ after a two-byte length
   // whose top bit marks a null key. The key's first bytes are repeated
@@ -79,7 +86,6 @@ class IndexEntrySorter {
   };
 
  private:
-  void spill();
   void growKeys(std::size_t adding);
   void sortMemory();
   bool follows(std::span<const std::uint8_t> key, std::uint32_t pageRow) const;
@@ -102,6 +108,7 @@ class IndexEntrySorter {
   bool sortedAhead_ = false;
   std::FILE* file_ = nullptr;
   std::uint64_t fileSize_ = 0;
+  ByteBuffer spillChunk_;  // what a spill writes next
   std::vector<std::pair<std::uint64_t, std::uint64_t>> runs_;  // offset, entries
 };
 

@@ -197,6 +197,32 @@ TEST(WriterIndex, EntriesInKeyOrderComeOutInEntryOrderWhereverTheOrderBreaks) {
   }
 }
 
+// What a writer weighs against its key budget: entries in order take their
+// keys and four bytes each, entries out of order a record each, and a spill
+// (the writer's, when a table's indexes together pass the budget) frees it all.
+TEST(WriterIndex, TheMemoryEntriesTakeIsCountedAndFreedBySpilling) {
+  IndexEntrySorter sorter(64u << 20, "test");
+  std::vector<IndexEntry> all;
+  const auto add = [&](std::uint32_t v, std::uint32_t page) {
+    IndexEntry e;
+    e.key = {0x7F, static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+    e.page = page;
+    all.push_back(e);
+    sorter.add(e);
+  };
+  for (std::uint32_t i = 0; i < 1000; ++i) add(i, 10 + i);
+  EXPECT_EQ(sorter.memoryUsed(), 1000u * (2 + 3 + 4));
+  add(5, 2000);  // out of order
+  EXPECT_EQ(sorter.memoryUsed(), 1001u * (2 + 3 + sizeof(IndexEntrySorter::Record)));
+  sorter.spill();
+  EXPECT_EQ(sorter.memoryUsed(), 0u);
+  for (std::uint32_t i = 0; i < 500; ++i) add(999 - i, 3000 + i);
+  sorter.spill();
+  sorter.spill();  // nothing held: no empty run
+  EXPECT_EQ(sorter.spilledRuns(), 2u);
+  expectEntryOrder(sorter, all, "spilled by the caller");
+}
+
 // Large runs are sorted in two halves at once and merged as they are read,
 // in memory and into runs on disk: the order must be that of IndexEntry,
 // equal keys ordered by page and row.
