@@ -489,7 +489,7 @@ class MergeSource : public IndexEntrySource {
     if (heap_.empty()) return false;
     std::pop_heap(heap_.begin(), heap_.end(), greater());
     const std::size_t i = heap_.back();
-    e = std::move(heads_[i]);
+    std::swap(e, heads_[i]);  // buffers go round: no allocation per entry
     if (runs_[i]->next(heads_[i])) {
       std::push_heap(heap_.begin(), heap_.end(), greater());
     } else {
