@@ -125,11 +125,30 @@ bool hasInlineBytes(std::string_view line) {
   return !line.empty() && (line[0] == 'S' || line[0] == 'G' || line[0] == 'I' || line[0] == 'Z');
 }
 
-// Every unit's line, and which bytes are some character's whole inline part.
-// Parsing all 63,000 lines up front cost a small compaction most of its
-// time, so lines are indexed once and parsed a block at a time when used.
+constexpr std::size_t kBlock = 256;
+using Block = std::array<CharCode, kBlock>;
+
+// A place in a table's chunks: the text left in the current chunk, and the chunk.
+struct LinePlace {
+  std::string_view rest;
+  const char* const* chunk = nullptr;
+};
+
+// The line at `p`; `p` moves past it, into the next chunk at a chunk's end.
+std::string_view nextLine(LinePlace& p) {
+  while (p.rest.empty() && *p.chunk != nullptr && *++p.chunk != nullptr) p.rest = *p.chunk;
+  const std::size_t nl = p.rest.find('\n');
+  const std::string_view line = p.rest.substr(0, nl);
+  p.rest.remove_prefix(nl == std::string_view::npos ? p.rest.size() : nl + 1);
+  return line;
+}
+
+// Where each block's lines start, and which bytes are some character's whole
+// inline part. Parsing all 63,000 lines up front cost a small compaction most
+// of its time, so blocks are parsed when used; and a place per block rather
+// than per unit keeps this index to a few kilobytes.
 struct Lines {
-  std::vector<std::string_view> of = std::vector<std::string_view>(0x10000);  // empty: surrogate
+  std::array<LinePlace, 0x10000 / kBlock> block{};  // surrogates' stay empty
   std::array<bool, 256> single{};
 };
 
@@ -137,19 +156,22 @@ const Lines& lines() {
   static const Lines all = [] {
     Lines out;
     std::uint32_t next = 0;
-    auto take = [&](std::string_view line) {
-      if (next == 0xD800) next = 0xE000;
-      if (next < 0x10000) out.of[next++] = line;
-      if (!hasInlineBytes(line)) return;
-      const std::string_view first = line.substr(1, line.find(',') - 1);
-      if (!first.empty() && first.size() <= 2) {
-        out.single[static_cast<std::uint8_t>(hexBytes(first)[0])] = true;
+    for (const char* const* table : {kGeneralLegacyBase, kGeneralLegacyExtended}) {
+      LinePlace p{table[0] != nullptr ? std::string_view(table[0]) : std::string_view(), table};
+      while (*p.chunk != nullptr) {
+        if (next == 0xD800) next = 0xE000;
+        if (next % kBlock == 0 && next < 0x10000) out.block[next / kBlock] = p;
+        const std::string_view line = nextLine(p);
+        if (*p.chunk == nullptr && line.empty()) break;  // past the last line
+        ++next;
+        if (!hasInlineBytes(line)) continue;
+        const std::string_view first = line.substr(1, line.find(',') - 1);
+        if (!first.empty() && first.size() <= 2) {
+          out.single[static_cast<std::uint8_t>(hexBytes(first)[0])] = true;
+        }
       }
-    };
-    forEachLine(kGeneralLegacyBase, take);
-    assert(next == 0x100);
-    forEachLine(kGeneralLegacyExtended, take);
-    assert(next == 0x10000);
+      assert(next == (table == kGeneralLegacyBase ? 0x100u : 0x10000u));
+    }
     return out;
   }();
   return all;
@@ -166,9 +188,6 @@ std::uint8_t positionsOf(const std::string& inlineBytes, const std::array<bool, 
   return n;
 }
 
-constexpr std::size_t kBlock = 256;
-using Block = std::array<CharCode, kBlock>;
-
 const CharCode& tableCode(char16_t c) {
   static std::array<std::once_flag, 0x10000 / kBlock> parsed;
   static std::array<std::unique_ptr<Block>, 0x10000 / kBlock> blocks;
@@ -176,10 +195,11 @@ const CharCode& tableCode(char16_t c) {
   std::call_once(parsed[b], [b] {
     const Lines& all = lines();
     auto block = std::make_unique<Block>();
+    LinePlace place = all.block[b];
     for (std::size_t i = 0; i < kBlock; ++i) {
       const auto unit = static_cast<char16_t>(b * kBlock + i);
       CharCode& code = (*block)[i];
-      code = unit >= 0xD800 && unit <= 0xDFFF ? surrogate(unit) : parse(all.of[unit]);
+      code = unit >= 0xD800 && unit <= 0xDFFF ? surrogate(unit) : parse(nextLine(place));
       code.positions = positionsOf(code.inlineBytes, all.single);
     }
     blocks[b] = std::move(block);
