@@ -25,7 +25,7 @@ Error notADatabase(const std::string& path, const std::string& why) {
 }
 
 Error damaged(const Where& where, const std::string& what) {
-  std::string text = quoted(where.path) + " is damaged: ";
+  std::string text = quoted(std::string(where.path)) + " is damaged: ";
   if (where.page >= 0) text += "page " + std::to_string(where.page) + ", ";
   return Error(kErrDamaged, text + what + ".");
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace jet {
 
@@ -33,9 +34,12 @@ class Error : public std::runtime_error {
   long number_;
 };
 
-// Where a fact was read: the file and, when known, the page.
+// Where a fact was read: the file and, when known, the page. Readers carry
+// one for every page and row they read, so the path is a view, not a copy:
+// it names the file's own path, which outlives its readers and the errors
+// made from them at once.
 struct Where {
-  std::string path;
+  std::string_view path;
   std::int64_t page = -1;
 };
 
