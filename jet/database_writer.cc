@@ -633,9 +633,10 @@ void DatabaseWriter::State::writeTable(PendingTable& pt, RowCursor& rows, const 
   // room for a large one's, which then need not go to disk in runs.
   for (std::size_t r = 0; r < t.physicalIndexes.size(); ++r) {
     entries.push_back(std::make_unique<IndexEntrySorter>(options.indexMemory, path, folder));
-    // The source's row count (it may be stale) sizes the key buffers; keys
-    // are a few bytes per column.
-    entries.back()->expect(t.rowCount, 2 + 8 * t.physicalIndexes[r].columns.size());
+    // The source's row count (it may be stale) sizes the key buffers, each
+    // within its index's part of the budget; keys are a few bytes per column.
+    entries.back()->expect(t.rowCount, 2 + 8 * t.physicalIndexes[r].columns.size(),
+                           options.indexMemory / t.physicalIndexes.size());
   }
   std::vector<std::uint32_t> dataPages, roomyPages;
   std::unique_ptr<RowPage> page, spare;  // spare: the last page written, for reuse

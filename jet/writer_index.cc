@@ -581,10 +581,11 @@ void IndexEntrySorter::makeRecords() {
   std::vector<std::uint32_t>().swap(pageRows_);
 }
 
-void IndexEntrySorter::expect(std::size_t entries, std::size_t keyBytes) {
+void IndexEntrySorter::expect(std::size_t entries, std::size_t keyBytes, std::size_t share) {
   // Room for the run at once: growing copies what was added and touches
   // fresh memory each time. No more than the budget allows.
-  const std::size_t records = std::min(entries, budget_ / (sizeof(Record) + keyBytes));
+  const std::size_t records =
+      std::min(entries, std::min(budget_, share) / (sizeof(Record) + keyBytes));
   // Only reserved: untouched until entries come, and records only once they come out of order.
   reserveInHugePages(records_, records);
   reserveInHugePages(pageRows_, records);

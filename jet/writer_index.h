@@ -57,8 +57,9 @@ class IndexEntrySorter {
   IndexEntrySorter& operator=(const IndexEntrySorter&) = delete;
 
   // Makes room for about `entries` entries of `keyBytes` each, as far as
-  // the budget goes, so that a large table's keys need not grow their buffers.
-  void expect(std::size_t entries, std::size_t keyBytes);
+  // the budget and `share` of it go, so that a large table's keys need not
+  // grow their buffers.
+  void expect(std::size_t entries, std::size_t keyBytes, std::size_t share = SIZE_MAX);
   void add(const IndexEntry& entry) { add(entry.key, entry.page, entry.row, entry.nullKey); }
   void add(std::span<const std::uint8_t> key, std::uint32_t page, std::uint8_t row, bool nullKey);
   // Starts sorting the entries held in memory on a thread of its own, so
