@@ -542,30 +542,23 @@ void IndexEntrySorter::add(std::span<const std::uint8_t> key, std::uint32_t page
   if (keys_.size() + adding > 0xFFFFFFFFu) spill();  // keyAt is 32 bits
   if (keys_.size() + adding > keys_.capacity()) growKeys(adding);
   const std::uint32_t pageRow = page << 8 | row;
-  if (ordered_ && !pageRows_.empty() && !follows(key, pageRow)) makeRecords();
   const auto keyAt = static_cast<std::uint32_t>(keys_.size());
+  const auto word = static_cast<std::uint16_t>(key.size() | (nullKey ? kNullKeyBit : 0));
+  keys_.push_back(static_cast<std::uint8_t>(word & 0xFF));
+  keys_.push_back(static_cast<std::uint8_t>(word >> 8));
+  keys_.insert(keys_.end(), key.begin(), key.end());
+  // In order while each entry comes after the last (no heads: keys, then rows, decide).
+  if (ordered_ && !pageRows_.empty()) {
+    const Record last{0, lastKeyAt_, pageRows_.back()}, entry{0, keyAt, pageRow};
+    if (!RecordLess{keys_.data()}(last, entry)) makeRecords();
+  }
   if (ordered_) {
     pageRows_.push_back(pageRow);
     lastKeyAt_ = keyAt;
   } else {
     records_.push_back(Record{headOf(key), keyAt, pageRow});
   }
-  const auto word = static_cast<std::uint16_t>(key.size() | (nullKey ? kNullKeyBit : 0));
-  keys_.push_back(static_cast<std::uint8_t>(word & 0xFF));
-  keys_.push_back(static_cast<std::uint8_t>(word >> 8));
-  keys_.insert(keys_.end(), key.begin(), key.end());
   if (memoryUsed() > budget_) spill();
-}
-
-// Whether an entry comes after the last one in entry order.
-bool IndexEntrySorter::follows(std::span<const std::uint8_t> key, std::uint32_t pageRow) const {
-  const Record last{0, static_cast<std::uint32_t>(lastKeyAt_), pageRows_.back()};
-  const std::size_t lastLength = keyLength(keys_.data(), last);
-  const int c =
-      std::memcmp(keyOf(keys_.data(), last), key.data(), std::min(lastLength, key.size()));
-  if (c != 0) return c < 0;
-  if (lastLength != key.size()) return lastLength < key.size();
-  return last.pageRow < pageRow;
 }
 
 // The first entry out of order: the run gets its records after all.

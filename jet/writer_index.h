@@ -89,7 +89,6 @@ class IndexEntrySorter {
  private:
   void growKeys(std::size_t adding);
   void sortMemory();
-  bool follows(std::span<const std::uint8_t> key, std::uint32_t pageRow) const;
   void makeRecords();
   std::size_t entryCount() const { return ordered_ ? pageRows_.size() : records_.size(); }
   std::size_t budget_;
@@ -101,7 +100,7 @@ class IndexEntrySorter {
   // and their rows here, four bytes an entry instead of a record's sixteen.
   bool ordered_ = true;
   std::vector<std::uint32_t> pageRows_;
-  std::size_t lastKeyAt_ = 0;  // in keys_, of the last entry while ordered_
+  std::uint32_t lastKeyAt_ = 0;  // in keys_, of the last entry while ordered_
   // After sortMemory: records_ is sorted in [0, split_) and [split_, end),
   // merged as they are read; every key starts with `shared_` common bytes.
   std::size_t split_ = 0, shared_ = 0;
