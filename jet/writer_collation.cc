@@ -90,19 +90,6 @@ CharCode parse(std::string_view line) {
   return c;
 }
 
-// Calls take(line) for each line of the chunks, in order.
-template <typename Take>
-void forEachLine(const char* const* chunks, Take&& take) {
-  for (; *chunks != nullptr; ++chunks) {
-    std::string_view text(*chunks);
-    while (!text.empty()) {
-      const std::size_t nl = text.find('\n');
-      take(text.substr(0, nl));
-      text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
-    }
-  }
-}
-
 // Surrogates are not in the tables; their inline codes follow from their value.
 CharCode surrogate(char16_t c) {
   CharCode code;
@@ -134,13 +121,21 @@ struct LinePlace {
   const char* const* chunk = nullptr;
 };
 
-// The line at `p`; `p` moves past it, into the next chunk at a chunk's end.
-std::string_view nextLine(LinePlace& p) {
-  while (p.rest.empty() && *p.chunk != nullptr && *++p.chunk != nullptr) p.rest = *p.chunk;
+LinePlace startOf(const char* const* table) {
+  return LinePlace{*table != nullptr ? std::string_view(*table) : std::string_view(), table};
+}
+
+// The line at `p` into `line`, and `p` past it (into the next chunk at a
+// chunk's end); false past the table's last line.
+bool nextLine(LinePlace& p, std::string_view& line) {
+  while (p.rest.empty()) {
+    if (*p.chunk == nullptr || *++p.chunk == nullptr) return false;
+    p.rest = *p.chunk;
+  }
   const std::size_t nl = p.rest.find('\n');
-  const std::string_view line = p.rest.substr(0, nl);
+  line = p.rest.substr(0, nl);
   p.rest.remove_prefix(nl == std::string_view::npos ? p.rest.size() : nl + 1);
-  return line;
+  return true;
 }
 
 // Where each block's lines start, and which bytes are some character's whole
@@ -157,12 +152,13 @@ const Lines& lines() {
     Lines out;
     std::uint32_t next = 0;
     for (const char* const* table : {kGeneralLegacyBase, kGeneralLegacyExtended}) {
-      LinePlace p{table[0] != nullptr ? std::string_view(table[0]) : std::string_view(), table};
-      while (*p.chunk != nullptr) {
+      LinePlace p = startOf(table);
+      for (;;) {
         if (next == 0xD800) next = 0xE000;
-        if (next % kBlock == 0 && next < 0x10000) out.block[next / kBlock] = p;
-        const std::string_view line = nextLine(p);
-        if (*p.chunk == nullptr && line.empty()) break;  // past the last line
+        const LinePlace at = p;
+        std::string_view line;
+        if (!nextLine(p, line)) break;
+        if (next % kBlock == 0 && next < 0x10000) out.block[next / kBlock] = at;
         ++next;
         if (!hasInlineBytes(line)) continue;
         const std::string_view first = line.substr(1, line.find(',') - 1);
@@ -199,7 +195,13 @@ const CharCode& tableCode(char16_t c) {
     for (std::size_t i = 0; i < kBlock; ++i) {
       const auto unit = static_cast<char16_t>(b * kBlock + i);
       CharCode& code = (*block)[i];
-      code = unit >= 0xD800 && unit <= 0xDFFF ? surrogate(unit) : parse(nextLine(place));
+      if (unit >= 0xD800 && unit <= 0xDFFF) {
+        code = surrogate(unit);
+      } else {
+        std::string_view line;
+        nextLine(place, line);  // every unit beyond the surrogates has its line
+        code = parse(line);
+      }
       code.positions = positionsOf(code.inlineBytes, all.single);
     }
     blocks[b] = std::move(block);
@@ -215,7 +217,8 @@ const CharCode& latinCodeOf(char16_t c) {
   static const std::vector<CharCode> base = [] {
     std::vector<CharCode> out;
     out.reserve(0x100);
-    forEachLine(kGeneralLegacyBase, [&](std::string_view line) { out.push_back(parse(line)); });
+    LinePlace p = startOf(kGeneralLegacyBase);
+    for (std::string_view line; nextLine(p, line);) out.push_back(parse(line));
     assert(out.size() == 0x100);
     return out;
   }();
