@@ -566,10 +566,9 @@ void IndexEntrySorter::makeRecords() {
   ordered_ = false;
   std::uint32_t keyAt = 0;
   for (const std::uint32_t pageRow : pageRows_) {
-    const Record r{0, keyAt, pageRow};
-    const std::size_t length = keyLength(keys_.data(), r);
-    records_.push_back(Record{headOf(std::span(keyOf(keys_.data(), r), length)), keyAt, pageRow});
-    keyAt += static_cast<std::uint32_t>(kLengthBytes + length);
+    const IndexEntryView v = viewAt(keys_, keyAt, pageRow);
+    records_.push_back(Record{headOf(v.key), keyAt, pageRow});
+    keyAt += static_cast<std::uint32_t>(kLengthBytes + v.key.size());
   }
   std::vector<std::uint32_t>().swap(pageRows_);
 }
@@ -674,7 +673,6 @@ void IndexEntrySorter::spill() {
     throw failed();
   }
   written += b.size();
-  b.clear();
   runs_.push_back({fileSize_, entryCount()});
   fileSize_ += written;
   records_.clear();
