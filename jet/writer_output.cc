@@ -172,11 +172,16 @@ void PageOutput::throwIfFailed() {
 void PageOutput::writeAt(std::uint32_t page, const std::uint8_t* bytes, std::size_t length) {
   const off_t at = static_cast<off_t>(page) * static_cast<off_t>(pageSize_);
   const auto aligned = [](std::uint64_t v) { return v % kDirectAlign == 0; };
+  // A direct write waits for the disk: worth it for a window's megabytes,
+  // not for a page or a few, which the cache takes at once and the final
+  // fsync writes out together.
+  const bool large = length >= kFirstWindowPages * pageSize_;
   std::size_t done = 0;
   while (done < length) {
     const off_t where = at + static_cast<off_t>(done);
     const std::size_t left = length - done;
-    const bool direct = directFd_ >= 0 && aligned(reinterpret_cast<std::uintptr_t>(bytes + done)) &&
+    const bool direct = directFd_ >= 0 && large &&
+                        aligned(reinterpret_cast<std::uintptr_t>(bytes + done)) &&
                         aligned(static_cast<std::uint64_t>(where)) && aligned(left);
     const ssize_t n = fileOutput().pwrite(direct ? directFd_ : fd_, bytes + done, left, where);
     if (n < 0) {

@@ -9,10 +9,12 @@
 // compaction's time) overlaps with making the next ones. A failed write is
 // reported by the next call to write() or by finish().
 //
-// Where the file system allows, aligned runs go straight to the disk
-// (O_DIRECT) instead of through the page cache: the copy into the cache
-// and its writeback would take a core's time the compaction needs, and
-// the result is flushed to the disk before it counts anyway.
+// Where the file system allows, aligned runs of a window's size go straight
+// to the disk (O_DIRECT) instead of through the page cache: the copy into
+// the cache and its writeback would take a core's time the compaction
+// needs, and the result is flushed to the disk before it counts anyway.
+// Shorter runs (pages filled in late, a small database) go through the
+// cache, since each direct write waits for the disk.
 #pragma once
 
 #include <condition_variable>
