@@ -273,6 +273,7 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
     const auto it = extras.find(id);
     return it == extras.end() ? ObjectExtras{} : it->second;
   };
+  std::vector<ReadAheadRows::Batch> readBatches;  // kept from table to table
   for (const auto& e : db.objects()) {
     if (!e.isLocalTable() || isRebuiltCatalogTable(e.name)) continue;
     if (options.onTable) options.onTable(e.name);
@@ -290,7 +291,7 @@ void copyContents(const Database& db, DatabaseWriter& writer, const CompactOptio
         // Three stages of the row pass on threads of their own: reading and
         // decoding the source (here), encoding for the copy (the writer's
         // read ahead), placing rows and building indexes (the writer).
-        ReadAheadRows ahead(*rows);
+        ReadAheadRows ahead(*rows, readBatches);
         object.readAhead = true;
         writer.addTable(target, ahead, object);
       }

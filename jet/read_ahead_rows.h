@@ -20,7 +20,20 @@ namespace jet {
 
 class ReadAheadRows : public RowCursor {
  public:
-  explicit ReadAheadRows(RowCursor& source);
+  struct Batch {
+    std::vector<Row> rows;  // [0, count) hold rows; the rest are buffers to reuse
+    std::size_t count = 0;
+    // Stored text of the kept columns, row after row, and each value's range in it.
+    Bytes stored;
+    std::vector<std::pair<std::size_t, std::size_t>> ranges;
+    std::exception_ptr error;  // what the source threw after these rows
+    bool last = false;         // the source had no more rows
+  };
+
+  // The batches live in `storage` (resized to kBatches), which the caller
+  // keeps from table to table: their rows' buffers are then made once, not
+  // for every table, and many small tables do not fault in fresh memory.
+  ReadAheadRows(RowCursor& source, std::vector<Batch>& storage);
   ~ReadAheadRows() override;
   ReadAheadRows(const ReadAheadRows&) = delete;
   ReadAheadRows& operator=(const ReadAheadRows&) = delete;
@@ -31,20 +44,11 @@ class ReadAheadRows : public RowCursor {
   std::span<const std::uint8_t> storedText(std::size_t column) const override;
   bool storedTextIsAscii() const override { return storedAscii_; }
 
- private:
-  struct Batch {
-    std::vector<Row> rows;  // [0, count) hold rows; the rest are buffers to reuse
-    std::size_t count = 0;
-    // Stored text of the kept columns, row after row, and each value's range in it.
-    Bytes stored;
-    std::vector<std::pair<std::size_t, std::size_t>> ranges;
-    std::exception_ptr error;  // what the source threw after these rows
-    bool last = false;         // the source had no more rows
-  };
   static constexpr std::size_t kBatches = 4;
   static constexpr std::size_t kBatchRows = 512;
   static constexpr std::size_t kBatchBytes = 1 << 20;
 
+ private:
   void fill(Batch& batch);
 
   RowCursor& source_;
@@ -52,11 +56,11 @@ class ReadAheadRows : public RowCursor {
   std::vector<int> keptSlot_;  // per column: its place among the kept ones, or -1
   bool storedAscii_ = false;
 
-  Batch batches_[kBatches];
+  std::vector<Batch>& batches_;
   // The reading side's place: the batch it takes rows from, and the next row there.
   Batch* current_ = nullptr;
   std::size_t at_ = 0;
-  BatchQueue<Batch> queue_{batches_, [this](Batch& b) { fill(b); }};  // last: stops first
+  BatchQueue<Batch> queue_;  // last: stops first
 };
 
 }  // namespace jet
