@@ -7,6 +7,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -32,16 +33,20 @@ class BatchQueue {
   // The next batch, the caller's until the next call, which hands it back to
   // be made anew. The first call starts the thread.
   Batch& next() {
-    if (taken_) {
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++consumed_;
-      }
-      changed_.notify_all();
-    }
     if (!thread_.joinable()) start();
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return produced_ > consumed_; });
+    if (taken_) {
+      ++consumed_;
+      if (producerWaits_ && free() >= batchesPerWake()) changed_.notify_all();
+    }
+    if (produced_ == consumed_) {
+      takerWaits_ = true;
+      changed_.wait(lock, [&] {
+        const std::size_t ready = produced_ - consumed_;
+        return ready >= takerWake() || (ready > 0 && ended_);
+      });
+      takerWaits_ = false;
+    }
     taken_ = true;
     return ring_[consumed_ % ring_.size()];
   }
@@ -70,26 +75,40 @@ class BatchQueue {
     for (std::size_t n = 0;; ++n) {
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return stop_ || n - consumed_ < ring_.size(); });
+        if (free() == 0) {
+          producerWaits_ = true;
+          changed_.wait(lock, [&] { return stop_ || free() >= batchesPerWake(); });
+          producerWaits_ = false;
+        }
         if (stop_) return;
       }
       // The batch is free: the taker has moved past it.
       Batch& batch = ring_[n % ring_.size()];
       fill_(batch);
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++produced_;
-      }
-      changed_.notify_all();
-      if (batch.last || batch.error) return;
+      const bool end = batch.last || batch.error;
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++produced_;
+      ended_ = end;
+      if (takerWaits_ && (produced_ - consumed_ >= takerWake() || end)) changed_.notify_all();
+      if (end) return;
     }
   }
+  // A side that had to wait is woken once half the ring is there for it, not
+  // for every batch: each wake costs both threads a switch. The maker finds
+  // half the ring free while the taker still has the other half to go on
+  // with; the taker, at the start, is woken for the first batch, so that a
+  // small table's rows need not wait for half a ring of them.
+  std::size_t batchesPerWake() const { return std::max<std::size_t>(1, ring_.size() / 2); }
+  std::size_t takerWake() const { return produced_ < ring_.size() ? 1 : batchesPerWake(); }
+  std::size_t free() const { return ring_.size() - (produced_ - consumed_); }
 
   std::span<Batch> ring_;
   std::function<void(Batch&)> fill_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::size_t produced_ = 0, consumed_ = 0;  // batches, counted from the first
+  std::size_t produced_ = 0, consumed_ = 0;          // batches, counted from the first
+  bool producerWaits_ = false, takerWaits_ = false;  // in changed_.wait
+  bool ended_ = false;                               // the last batch is made
   bool taken_ = false;
   std::atomic<bool> stop_{false};
   std::thread thread_;

@@ -35,7 +35,7 @@ class PreparedRows {
   // Throws the error that ended the batch before, once its rows are taken.
   PreparedBatch* next();
 
-  static constexpr std::size_t kBatches = 4;
+  static constexpr std::size_t kBatches = 8;
   static constexpr std::size_t kBatchRows = 512;
   static constexpr std::size_t kBatchBytes = 1 << 20;
 

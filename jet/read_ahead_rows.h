@@ -44,7 +44,7 @@ class ReadAheadRows : public RowCursor {
   std::span<const std::uint8_t> storedText(std::size_t column) const override;
   bool storedTextIsAscii() const override { return storedAscii_; }
 
-  static constexpr std::size_t kBatches = 4;
+  static constexpr std::size_t kBatches = 8;
   static constexpr std::size_t kBatchRows = 512;
   static constexpr std::size_t kBatchBytes = 1 << 20;
 
