@@ -15,8 +15,17 @@
 #include <mutex>
 #include <span>
 #include <thread>
+#include <vector>
 
 namespace jet {
+
+// `storage` resized to a ring of `count` batches. Its owner keeps it from
+// one queue to the next, so that the batches' buffers are made only once.
+template <class Batch>
+std::vector<Batch>& ringIn(std::vector<Batch>& storage, std::size_t count) {
+  storage.resize(count);
+  return storage;
+}
 
 // Batch: anything with `last` and `error` members.
 template <class Batch>

@@ -1,21 +1,13 @@
 #include "jet/prepared_rows.h"
 
 namespace jet {
-namespace {
-
-std::vector<PreparedBatch>& sized(std::vector<PreparedBatch>& batches) {
-  batches.resize(PreparedRows::kBatches);
-  return batches;
-}
-
-}  // namespace
 
 PreparedRows::PreparedRows(RowCursor& source, RowPreparer& preparer, bool ownThread,
                            std::vector<PreparedBatch>& storage)
     : source_(source),
       preparer_(preparer),
       ownThread_(ownThread),
-      batches_(sized(storage)),
+      batches_(ringIn(storage, kBatches)),
       queue_(batches_, [this](PreparedBatch& b) { fill(b); }) {}
 
 PreparedRows::~PreparedRows() = default;

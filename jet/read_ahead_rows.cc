@@ -13,17 +13,11 @@ std::size_t sizeOf(const Row& row) {
   return n;
 }
 
-std::vector<ReadAheadRows::Batch>& sized(std::vector<ReadAheadRows::Batch>& batches,
-                                         std::size_t count) {
-  batches.resize(count);
-  return batches;
-}
-
 }  // namespace
 
 ReadAheadRows::ReadAheadRows(RowCursor& source, std::vector<Batch>& storage)
     : source_(source),
-      batches_(sized(storage, kBatches)),
+      batches_(ringIn(storage, kBatches)),
       queue_(batches_, [this](Batch& b) { fill(b); }) {}
 
 ReadAheadRows::~ReadAheadRows() = default;
