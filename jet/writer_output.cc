@@ -150,10 +150,39 @@ void PageOutput::writeJobs() {
     if (error && !failed_) failed_ = std::move(error);
     poolFor(job.bytes.size()).push_back(std::move(job.bytes));
     changed_.notify_all();
+    for (const Run& r : job.runs) unflushed_ += r.length;
+    if (unflushed_ >= kFlushEvery && !flushing_ && !skip) {
+      unflushed_ = 0;
+      flushing_ = true;
+      if (!flusher_.joinable()) flusher_ = std::thread([this] { flushAsWritten(); });
+      flushWanted_.notify_one();
+    }
   }
 }
 
-// Waits until every queued job is written (or dropped after a failure) and ends the thread.
+// Flushes what is written so far while later pages are still being made, so
+// that the disk's flush overlaps with the work instead of all coming at the end.
+void PageOutput::flushAsWritten() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    flushWanted_.wait(lock, [&] { return flushing_ || stop_; });
+    if (!flushing_) return;
+    const bool skip = failed_.has_value() || abandon_;
+    lock.unlock();
+    const int result = skip ? 0 : fileOutput().fsync(fd_);
+    const int error = errno;
+    lock.lock();
+    // Reported once: a later fsync of the same file may not see this error again.
+    if (result != 0 && !failed_) {
+      failed_ = writeFailed(path_, std::string("flushing: ") + std::strerror(error));
+    }
+    flushing_ = false;
+    changed_.notify_all();
+  }
+}
+
+// Waits until every queued job is written (or dropped after a failure) and
+// any flush under way is done, and ends the threads.
 void PageOutput::stopWriting() {
   if (!writer_.joinable()) return;
   {
@@ -162,6 +191,8 @@ void PageOutput::stopWriting() {
   }
   changed_.notify_all();
   writer_.join();
+  flushWanted_.notify_all();
+  if (flusher_.joinable()) flusher_.join();
 }
 
 void PageOutput::throwIfFailed() {

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,7 @@ inline const char* callName(Call c) {
   return "?";
 }
 
-// One thread at a time: the counters are plain.
+// The output's writing and flushing threads call in beside each other.
 class FailingOutput : public jet::FileOutput {
  public:
   // The call to fail, counting from 1; 0 lets every call through.
@@ -49,7 +50,7 @@ class FailingOutput : public jet::FileOutput {
   int open(const char* path, int flags, mode_t mode) override {
     if (fails(Call::Open, path)) return -1;
     const int fd = FileOutput::open(path, flags, mode);
-    if (fd >= 0) open_[fd] = path;
+    if (fd >= 0) named(fd, path);
     return fd;
   }
   ssize_t write(int fd, const void* data, std::size_t size) override {
@@ -70,10 +71,10 @@ class FailingOutput : public jet::FileOutput {
       const int saved = errno;
       ::close(fd);
       errno = saved;
-      open_.erase(fd);
+      named(fd, nullptr);
       return -1;
     }
-    open_.erase(fd);
+    named(fd, nullptr);
     return FileOutput::close(fd);
   }
   int link(const char* from, const char* to) override {
@@ -88,20 +89,36 @@ class FailingOutput : public jet::FileOutput {
 
  private:
   bool fails(Call c, int fd) {
-    const auto it = open_.find(fd);
-    return fails(c, it == open_.end() ? std::string() : it->second);
+    std::string path;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      const auto it = open_.find(fd);
+      if (it != open_.end()) path = it->second;
+    }
+    return fails(c, path);
   }
   bool fails(Call c, const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
     calls.push_back(c);
     paths.push_back(path);
     if (static_cast<long>(calls.size()) != failAt) return false;
     errno = failedErrno();
     return true;
   }
+  // Records the file an open descriptor writes (nullptr: closed).
+  void named(int fd, const char* path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (path != nullptr) {
+      open_[fd] = path;
+    } else {
+      open_.erase(fd);
+    }
+  }
   std::size_t shortened(std::size_t size) const {
     return shortWrites > 0 && size > shortWrites ? shortWrites : size;
   }
   std::map<int, std::string> open_;
+  std::mutex mutex_;
 };
 
 // Puts `calls` in place for the lifetime of this object.

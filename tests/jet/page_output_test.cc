@@ -4,11 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "jet/error.h"
 #include "jet/writer_output.h"
+#include "tests/failing_output.h"
 #include "tests/jet/writer_support.h"
 
 namespace {
@@ -71,5 +76,66 @@ TEST_P(PageOutputOrder, PagesWrittenOutOfOrderAcrossGrowingWindowsLandInPlace) {
 }
 
 INSTANTIATE_TEST_SUITE_P(JetPageSizes, PageOutputOrder, ::testing::Values(2048, 4096));
+
+// File calls that count flushes and can fail the first, as a disk may while
+// the file is still being written. Flushes come from the output's own thread.
+class CountedFlushes : public jet::FileOutput {
+ public:
+  bool failFirst = false;
+  std::atomic<int> flushes{0};
+  int fsync(int fd) override {
+    if (flushes.fetch_add(1) == 0 && failFirst) {
+      errno = EIO;
+      return -1;
+    }
+    return FileOutput::fsync(fd);
+  }
+};
+
+// Writes `pages` pages in order and finishes; the error message, if any.
+std::string writePages(const std::string& path, std::uint32_t pages) {
+  try {
+    PageOutput out(path, 4096, 1ull << 32);
+    for (std::uint32_t p = 0; p < pages; ++p) {
+      out.allocate();
+      out.write(p, pattern(4096, p, 1));
+    }
+    out.finish();
+  } catch (const jet::Error& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(PageOutputFlushes, ALargeFileIsFlushedWhileWrittenASmallOneOnlyAtTheEnd) {
+  Scratch dir;
+  CountedFlushes large, small;
+  {
+    fault_test::Installed on(large);
+    EXPECT_EQ(writePages(dir.file("large.bin"), 9000), "");  // 36 MB
+  }
+  {
+    fault_test::Installed on(small);
+    EXPECT_EQ(writePages(dir.file("small.bin"), 500), "");  // 2 MB
+  }
+  EXPECT_GE(large.flushes.load(), 2);
+  EXPECT_EQ(small.flushes.load(), 1);
+}
+
+// A later fsync of the same file need not report the error again, so the
+// one seen while writing must fail the file itself.
+TEST(PageOutputFlushes, AFlushThatFailsWhileWritingFailsTheFile) {
+  Scratch dir;
+  CountedFlushes calls;
+  calls.failFirst = true;
+  std::string message;
+  {
+    fault_test::Installed on(calls);
+    message = writePages(dir.file("large.bin"), 9000);
+  }
+  EXPECT_NE(message.find(std::string("flushing: ") + std::strerror(EIO)), std::string::npos)
+      << message;
+  EXPECT_NE(message.find("large.bin"), std::string::npos) << message;
+}
 
 }  // namespace
