@@ -172,12 +172,12 @@ void PageOutput::flushAsWritten() {
     const int result = skip ? 0 : fileOutput().fsync(fd_);
     const int error = errno;
     lock.lock();
+    flushing_ = false;
     // Reported once: a later fsync of the same file may not see this error again.
     if (result != 0 && !failed_) {
       failed_ = writeFailed(path_, std::string("flushing: ") + std::strerror(error));
+      changed_.notify_all();  // a maker waiting for room stops
     }
-    flushing_ = false;
-    changed_.notify_all();
   }
 }
 
