@@ -3,10 +3,10 @@
 // A compaction flushes its result to disk (fsync) before linking it into
 // place, so `cp` is timed twice: alone, and followed by an fsync of the copy.
 // Three throughput ratios are printed: against cp, cp + fsync, and the floor
-// of any compaction (the result's bytes written from memory in 1 MB runs as
-// the writer writes them, straight to the disk where the file system allows,
-// then flushed); with the compaction's
-// CPU time and peak RSS. Without files it takes the largest corpus files and a
+// (the result's bytes written from memory in 1 MB runs, straight to the disk
+// where the file system allows, then flushed: what writing them durably costs
+// with no other work to overlap; a compaction, which flushes while it works,
+// may beat it); with the compaction's CPU time and peak RSS. Without files it takes the largest corpus files and a
 // generated database of --generate MB (default 200), made with the writer from
 // synthetic rows in the temporary folder. --runs N keeps the fastest of N runs
 // of each (the machine may be shared); --to picks the target version.
@@ -108,10 +108,10 @@ struct Copy {
   bool ok = false;
 };
 
-// The floor under a compaction that writes `bytes` and flushes them: the
-// bytes written from memory in 1 MB runs the way the writer writes them
-// (direct writes where the file system takes them, else cached ones with
-// writeback started after each), then an fsync. 0 when the file cannot be written.
+// What writing `bytes` durably costs on its own: the bytes written from memory
+// in 1 MB runs (direct writes where the file system takes them, else cached
+// ones with writeback started after each), then an fsync. 0 when the file
+// cannot be written.
 double durableWriteSeconds(const std::string& path, std::uint64_t bytes) {
   constexpr std::size_t kRun = 1 << 20;
   std::unique_ptr<char, decltype(&std::free)> run(static_cast<char*>(std::aligned_alloc(4096, kRun)),
