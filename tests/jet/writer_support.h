@@ -171,17 +171,17 @@ inline std::string dumpWithoutVersion(const std::string& file) {
   return out;
 }
 
-// mdb-reader installed once into a folder of the build (the test's working
-// directory); empty when node or npm are missing or the install failed.
+// mdb-reader installed once into a folder of the build, wherever the tests
+// are run from; empty when node or npm are missing or the install failed.
 inline std::string mdbReaderScript() {
   static const std::string script = [] {
     if (!haveTool("node") || !haveTool("npm")) return std::string();
-    const std::filesystem::path dir = std::filesystem::current_path() / "writer_oracle";
+    const std::filesystem::path dir = JETLIFT_WRITER_ORACLE_INSTALL;
     std::filesystem::create_directories(dir);
     if (!std::filesystem::exists(dir / "node_modules" / "mdb-reader")) {
       std::ofstream(dir / "package.json") << "{\"name\":\"writer-oracle\",\"private\":true,\"type\":\"module\"}\n";
       const Output r = run("cd " + shellQuote(dir.string()) +
-                        " && npm install --no-audit --no-fund mdb-reader >/dev/null");
+                        " && npm install --no-audit --no-fund mdb-reader@3.2.0 >/dev/null");
       if (r.status != 0) return std::string();
     }
     const std::filesystem::path source =
