@@ -175,7 +175,7 @@ void PageOutput::flushAsWritten() {
     flushing_ = false;
     // Reported once: a later fsync of the same file may not see this error again.
     if (result != 0 && !failed_) {
-      failed_ = writeFailed(path_, std::string("flushing: ") + std::strerror(error));
+      failed_ = flushFailed(error);
       changed_.notify_all();  // a maker waiting for room stops
     }
   }
@@ -193,6 +193,10 @@ void PageOutput::stopWriting() {
   writer_.join();
   flushWanted_.notify_all();
   if (flusher_.joinable()) flusher_.join();
+}
+
+Error PageOutput::flushFailed(int error) const {
+  return writeFailed(path_, std::string("flushing: ") + std::strerror(error));
 }
 
 void PageOutput::throwIfFailed() {
@@ -243,7 +247,7 @@ void PageOutput::finish() {
   const off_t size = static_cast<off_t>(pageCount_) * static_cast<off_t>(pageSize_);
   FileOutput& calls = fileOutput();
   if (calls.ftruncate(fd_, size) != 0) throw writeFailed(path_, std::strerror(errno));
-  if (calls.fsync(fd_) != 0) throw writeFailed(path_, std::string("flushing: ") + std::strerror(errno));
+  if (calls.fsync(fd_) != 0) throw flushFailed(errno);
   const int fd = fd_;
   fd_ = -1;
   if (calls.close(fd) != 0) throw writeFailed(path_, std::string("closing: ") + std::strerror(errno));

@@ -106,6 +106,7 @@ class PageOutput {
   void flushAsWritten();  // the flushing thread
   void stopWriting();
   void throwIfFailed();
+  Error flushFailed(int error) const;  // errno of a failed fsync
   Buffer spareBuffer(std::size_t size);
 
   std::string path_;
